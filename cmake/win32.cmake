@@ -1,0 +1,21 @@
+# The Win32 tree: the installer stub, kept small, and the Win32 test tools.
+set(SEA_NATIVE OFF)
+
+# Size first: no exceptions, no run-time type information, no unwind tables,
+# dead code dropped, and the GCC support libraries linked in statically so
+# that the programs need nothing but system DLLs and msvcrt.
+set(SEA_WIN32_COMPILE_OPTIONS
+    -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+    -fno-unwind-tables -ffunction-sections -fdata-sections
+    -fno-threadsafe-statics -Wall -Wextra -Wno-unused-parameter)
+set(SEA_WIN32_LINK_OPTIONS
+    -static-libgcc -static-libstdc++ -Wl,--gc-sections -s
+    -Wl,--no-insert-timestamp)
+add_compile_options(${SEA_WIN32_COMPILE_OPTIONS})
+add_link_options(${SEA_WIN32_LINK_OPTIONS})
+
+add_subdirectory(foundation)
+add_subdirectory(platform)
+add_subdirectory(ui)
+add_subdirectory(installer)
+add_subdirectory(tools/robot)

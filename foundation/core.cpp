@@ -1,0 +1,92 @@
+// Memory, the internal check and the formatting scratch.
+//
+// A static object of this file sets the foundation up before any other code
+// runs: the allocation-failure handler and the scratch. Our own operator new
+// and delete keep the C++ runtime's exception machinery out of the installer
+// and route every failed request through out_of_memory.
+#include "core.h"
+
+#include <new>
+#include <stdio.h>
+#include <stdlib.h>
+
+#ifdef _WIN32
+#include <new.h>
+#endif
+
+namespace {
+
+char* format_scratch = nullptr;
+
+void new_handler_report() { out_of_memory(0); }
+
+// Constructed before the entry point, destroyed at exit.
+struct Core32 {
+    Core32() {
+        std::set_new_handler(new_handler_report);
+#ifdef _WIN32
+        _set_new_mode(1);
+#endif
+        format_scratch = static_cast<char*>(malloc(format_scratch_size));
+        core_assert(format_scratch != nullptr);
+    }
+    ~Core32() {
+        free(format_scratch);
+        format_scratch = nullptr;
+    }
+};
+
+Core32 core32_setup;
+
+}  // namespace
+
+void core_assert_failed(const char* file, int line) {
+    fatal_error("%s %d", file, line);
+}
+
+void out_of_memory(size_t size) {
+    fatal_error("Out Of Memory.  Make sure your hard drive is not full.\nRequested size = %d",
+                static_cast<int>(size));
+}
+
+void* core_allocate(size_t size) {
+    void* block = malloc(size ? size : 1);
+    if (!block) out_of_memory(size);
+    return block;
+}
+
+void* core_reallocate(void* block, size_t size) {
+    void* grown = realloc(block, size ? size : 1);
+    if (!grown) out_of_memory(size);
+    return grown;
+}
+
+void core_free(void* block) { free(block); }
+
+const char* format_to_scratch(const char* format, va_list arguments) {
+    core_assert(format != nullptr);
+    if (!format_scratch) {
+        // Only a fatal report formatted during static set-up gets here.
+        format_scratch = static_cast<char*>(malloc(format_scratch_size));
+        if (!format_scratch) return "Out of memory";
+    }
+#ifdef _WIN32
+    // msvcrt's formatter: -1 when the text does not fit, and no terminator
+    // when it fills the space exactly, so the last byte is kept back.
+    int written = _vsnprintf(format_scratch, format_scratch_size - 1, format, arguments);
+    format_scratch[format_scratch_size - 1] = 0;
+#else
+    int written = vsnprintf(format_scratch, format_scratch_size, format, arguments);
+#endif
+    core_assert(written >= 0 && written < format_scratch_size);
+    return format_scratch;
+}
+
+// Our own allocation operators: no exceptions, and a failure is reported
+// with the size that was asked for.
+void* operator new(size_t size) { return core_allocate(size); }
+void* operator new[](size_t size) { return core_allocate(size); }
+void operator delete(void* block) noexcept { free(block); }
+void operator delete[](void* block) noexcept { free(block); }
+void operator delete(void* block, size_t) noexcept { free(block); }
+void operator delete[](void* block, size_t) noexcept { free(block); }
