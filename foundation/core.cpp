@@ -2,31 +2,23 @@
 //
 // A static object of this file sets the foundation up before any other code
 // runs: the allocation-failure handler and the scratch. Our own operator new
-// and delete keep the C++ runtime's exception machinery out of the installer
-// and route every failed request through out_of_memory.
+// and delete keep the C++ runtime's exception machinery out of the installer,
+// and core_allocate routes every failed request of ours through
+// out_of_memory. That is the whole handler: every block of the system comes
+// from core_allocate or our operator new, so no run-time hook is needed (the
+// import libraries of the Win32 C runtime do not even offer one).
 #include "core.h"
 
-#include <new>
 #include <stdio.h>
 #include <stdlib.h>
-
-#ifdef _WIN32
-#include <new.h>
-#endif
 
 namespace {
 
 char* format_scratch = nullptr;
 
-void new_handler_report() { out_of_memory(0); }
-
 // Constructed before the entry point, destroyed at exit.
 struct Core32 {
     Core32() {
-        std::set_new_handler(new_handler_report);
-#ifdef _WIN32
-        _set_new_mode(1);
-#endif
         format_scratch = static_cast<char*>(malloc(format_scratch_size));
         core_assert(format_scratch != nullptr);
     }

@@ -1,0 +1,42 @@
+// The installer driver: the run of one installation or uninstallation, from
+// the entry point and the command line to the end of the process, with its
+// message boxes and fatal reports.
+//
+// It uses every layer below it: foundation, platform, archive and ui. Every
+// run ends in terminate_run, with exit code 1.
+#pragma once
+
+#include <windows.h>
+
+#include "foundation/foundation.h"
+#include "platform/platform.h"
+#include "ui/ui.h"
+
+// Process-wide state of the driver (the window state lives in ui.h).
+extern bool automatic;                    // no questions, no dialogs, no non-fatal boxes
+extern const char uninstaller_file_name[];  // "Uninstall.EXE"
+extern const char log_file_name[];          // "Install.LOG"
+
+// The state of one run, owned by the entry point.
+struct InstallSession {
+    String command_line;        // the entry point's text, consumed atom by atom
+    bool uninstall_requested = false;
+    String directory;           // the /d: value
+    String self_path;           // the running executable
+    File archive_file;          // the running executable, open for reading
+    String problems;            // recoverable failures, one line each
+};
+
+// Start-up and command line.
+void start_up(HINSTANCE module_instance);
+void parse_command_line(InstallSession& session);
+void find_self_path(InstallSession& session);
+void open_self(InstallSession& session);
+
+// Ends of the run and the standard boxes.
+CORE_NORETURN void terminate_run();
+CORE_NORETURN void corrupt_archive(i32 code);
+CORE_NORETURN void show_usage(const char* message);
+CORE_NORETURN void assertion_failed(const char* expression, const char* file, i32 line);
+void error_box(const char* format, ...) CORE_PRINTF(1, 2);
+void broadcast_font_change();

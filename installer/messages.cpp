@@ -1,0 +1,71 @@
+// The standard boxes and every end of a run. The fatal report is the
+// foundation's link-time seam: here it is the "FATAL ERROR" box. It formats
+// straight into the shared scratch, so it still works when the heap is
+// exhausted, and it is safe before the background window exists (the box then
+// has no owner) and while the progress dialog is open.
+#include "installer/installer.h"
+
+const char uninstaller_file_name[] = "Uninstall.EXE";
+const char log_file_name[] = "Install.LOG";
+bool automatic;
+
+namespace {
+
+const char fatal_title[] = "FATAL ERROR";
+const UINT fatal_flags = MB_OK | MB_ICONHAND | MB_TASKMODAL;
+
+const char corrupt_archive_format[] =
+    "This self-extracting archive is corrupt, possibly due to a transmission error or virus.  "
+    "The installation cannot proceed.\r\n\r\nAsk your vendor to send you a replacement.\r\n\r\n"
+    "Error code: %d";
+
+const char usage_format[] =
+    "%s\n\nUsage:\n%s [/a] [/d:<dir>] [/n:<name>] [/u:<name>]\n\n"
+    "/a\tAutomatic mode\n"
+    "/d:\"dir\"\tOverride installation directory\n"
+    "/n:\"name\"\tOverride product name\n"
+    "/u:\"name\"\tUninstall product by name";
+
+}  // namespace
+
+void terminate_run() {
+    if (background_window) {
+        DestroyWindow(background_window);
+        background_window = nullptr;
+    }
+    if (progress_dialog) {
+        DestroyWindow(progress_dialog);
+        progress_dialog = nullptr;
+    }
+    ExitProcess(1);
+}
+
+void fatal_error_va(const char* format, va_list arguments) {
+    MessageBoxA(background_window, format_to_scratch(format, arguments), fatal_title, fatal_flags);
+    terminate_run();
+}
+
+void fatal_error(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    fatal_error_va(format, arguments);
+}
+
+void corrupt_archive(i32 code) { fatal_error(corrupt_archive_format, code); }
+
+void show_usage(const char* message) { fatal_error(usage_format, message, uninstaller_file_name); }
+
+void assertion_failed(const char* expression, const char* file, i32 line) {
+    fatal_error("Assertion failed:\n%s\n\nFile: %s\nLine: %d", expression, file, line);
+}
+
+void error_box(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    String text;
+    text.format_va(format, arguments);
+    va_end(arguments);
+    if (!automatic) MessageBoxA(background_window, text.text(), "Error", MB_OK | MB_ICONHAND);
+}
+
+void broadcast_font_change() { SendMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0); }

@@ -1,0 +1,194 @@
+#!/usr/bin/env python3
+"""Runs tables of robot scenarios under Wine and compares transcripts.
+
+A table is a text file of scenarios. Each scenario starts with a line
+"=== NAME"; its script (the robot's steps, see tools/robot/robot.cpp) runs up
+to a line "---", and the expected transcript follows. Lines starting with "@"
+in the script prepare the sandbox on the host side and are not given to the
+robot:
+
+    @stub C:\\PATH\\FILE.exe      put the installer stub there
+    @file C:\\PATH\\FILE TEXT     write a file (TEXT in C notation, may be empty)
+
+Before the first scenario a table may set values with "@set NAME TEXT"; the
+expected transcripts use them as ${NAME}. Every scenario runs in a pristine
+copy of the template prefix, and one private X server serves the whole run.
+"""
+
+import argparse
+import concurrent.futures
+import difflib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SANDBOX = os.path.join(HERE, "..", "..", "tools", "wine-sandbox")
+
+
+def unescape(text):
+    return text.encode("latin-1").decode("unicode_escape").encode("latin-1").decode("latin-1")
+
+
+class Scenario:
+    def __init__(self, name, script, expected, source):
+        self.name = name
+        self.script = script
+        self.expected = expected
+        self.source = source
+
+
+def parse_table(path):
+    values = {}
+    scenarios = []
+    current = None
+    in_expected = False
+    with open(path, encoding="latin-1") as table:
+        for number, line in enumerate(table, 1):
+            line = line.rstrip("\n")
+            if line.startswith("=== "):
+                current = Scenario(line[4:].strip(), [], [], f"{path}:{number}")
+                scenarios.append(current)
+                in_expected = False
+            elif current is None:
+                match = re.match(r"@set (\w+) (.*)$", line)
+                if match:
+                    values[match.group(1)] = match.group(2)
+                elif line.strip() and not line.startswith("#"):
+                    raise SystemExit(f"{path}:{number}: text before the first scenario")
+            elif line == "---" and not in_expected:
+                in_expected = True
+            elif in_expected:
+                current.expected.append(line)
+            else:
+                current.script.append(line)
+    for scenario in scenarios:
+        text = "\n".join(scenario.expected).strip("\n")
+        scenario.expected = re.sub(r"\$\{(\w+)\}", lambda m: values[m.group(1)], text)
+    return scenarios
+
+
+def windows_to_host(prefix, windows_path):
+    drive, _, rest = windows_path.partition(":")
+    if drive.lower() != "c":
+        raise ValueError(f"only drive C: is in the sandbox: {windows_path}")
+    parts = [p for p in rest.split("\\") if p]
+    return os.path.join(prefix, "drive_c", *parts)
+
+
+def prepare(prefix, line, args):
+    verb, _, rest = line[1:].partition(" ")
+    if verb == "stub":
+        target = windows_to_host(prefix, rest.strip())
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        shutil.copyfile(args.stub, target)
+    elif verb == "file":
+        path, _, text = rest.strip().partition(" ")
+        target = windows_to_host(prefix, path)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        with open(target, "wb") as out:
+            out.write(unescape(text).encode("latin-1"))
+    else:
+        raise ValueError(f"unknown preparation: {line}")
+
+
+def run_scenario(scenario, args, work):
+    prefix = os.path.join(work, re.sub(r"[^\w]+", "-", scenario.name)[:60])
+    subprocess.run([SANDBOX, "clone", args.template, prefix], check=True)
+    try:
+        tools = os.path.join(prefix, "drive_c", "sea-tools")
+        os.makedirs(tools, exist_ok=True)
+        shutil.copyfile(args.robot, os.path.join(tools, "robot.exe"))
+        steps = []
+        for line in scenario.script:
+            if line.startswith("@"):
+                prepare(prefix, line, args)
+            else:
+                steps.append(line)
+        result = subprocess.run(
+            [SANDBOX, "run", prefix, "C:\\sea-tools\\robot.exe", "--timeout", str(args.timeout)],
+            input="\n".join(steps) + "\n", capture_output=True, text=True, encoding="latin-1",
+            timeout=args.timeout * (len(steps) + 2) + 60)
+        return result.stdout.replace("\r\n", "\n").strip("\n"), result.stderr
+    finally:
+        subprocess.run([SANDBOX, "remove", prefix], check=False)
+
+
+def start_display():
+    """A private X server for the whole run; its display number comes back
+    through a pipe, so parallel runs never race for one."""
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+        pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as pipe:
+        number = pipe.readline().strip()
+    if not number:
+        raise SystemExit("Xvfb did not start")
+    return server, ":" + number
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--template", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--stub", required=True)
+    parser.add_argument("--robot", required=True)
+    parser.add_argument("--timeout", type=int, default=20)
+    parser.add_argument("--jobs", type=int, default=2)
+    parser.add_argument("--only", help="run the scenarios whose name holds this text")
+    parser.add_argument("--show", action="store_true", help="print every transcript")
+    parser.add_argument("tables", nargs="+")
+    args = parser.parse_args()
+
+    scenarios = [s for table in args.tables for s in parse_table(table)]
+    if args.only:
+        scenarios = [s for s in scenarios if args.only in s.name]
+    subprocess.run([SANDBOX, "template", args.template], check=True)
+    os.makedirs(args.work, exist_ok=True)
+    work = tempfile.mkdtemp(dir=args.work)
+    server, display = start_display()
+    os.environ["DISPLAY"] = display
+    lock = threading.Lock()
+    failures = []
+
+    def one(scenario):
+        try:
+            actual, errors = run_scenario(scenario, args, work)
+        except Exception as error:  # a broken scenario counts as a failure
+            actual, errors = f"error {error}", ""
+        with lock:
+            if args.show:
+                print(f"--- {scenario.name}")
+                print("    " + actual.replace("\n", "\n    "))
+            if actual == scenario.expected:
+                print(f"PASS {scenario.name}", flush=True)
+                return
+            failures.append(scenario.name)
+            print(f"FAIL {scenario.name} ({scenario.source})")
+            for line in difflib.unified_diff(scenario.expected.split("\n"), actual.split("\n"),
+                                             "expected", "actual", lineterm=""):
+                print("    " + line)
+            if errors.strip():
+                print("    stderr: " + errors.strip().replace("\n", "\n    stderr: "))
+            sys.stdout.flush()
+
+    try:
+        with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
+            list(pool.map(one, scenarios))
+    finally:
+        server.terminate()
+        server.wait()
+        shutil.rmtree(work, ignore_errors=True)
+    passed = len(scenarios) - len(failures)
+    print(f"{passed} passed, {len(failures)} failed")
+    return 1 if failures or not scenarios else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,392 @@
+// The robot: runs a program inside the Wine sandbox, records every box and
+// dialog that the program shows as a transcript, and answers them from a
+// script. Scenario tests compare its transcript with the expected one.
+//
+// The script comes on standard input, one step a line:
+//   run "COMMAND LINE" ["FILE"]
+//                        start the program (C escapes; must come first),
+//                        from FILE when given, else from the line's first word
+//   expect               wait for the next dialog window of the program and
+//                        record its title, texts and buttons; it becomes the
+//                        current window
+//   press CAPTION        press a button of the current window by caption
+//                        (without its & marker) or by ID as #N
+//   esc                  send the Esc key to the current window
+//   close                send the close command to the current window
+//   leave                leave the current window open and go on
+//   class NAME           record whether the program has a window of class
+//                        NAME, its rectangle and the screen's size
+//   sleep MS             wait
+// Lines starting with # and blank lines are skipped. After the last step the
+// robot waits for the program to end, writes "exit N" and returns N. Any
+// failure (a time-out, the program ending early, an unexpected window) is
+// written as an "error" line naming what was awaited, the program is ended,
+// and the robot returns 255.
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+const int robot_failure = 255;
+DWORD step_timeout_ms = 20000;
+
+PROCESS_INFORMATION child;
+HWND current_window;
+HWND seen_windows[256];
+int seen_count;
+
+void write_line(const char* text) {
+    fputs(text, stdout);
+    fputc('\n', stdout);
+    fflush(stdout);
+}
+
+// C notation, so that expected transcripts read like the texts they check.
+void write_quoted(const char* prefix, const char* text) {
+    fputs(prefix, stdout);
+    fputc('"', stdout);
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        switch (*p) {
+            case '\r': fputs("\\r", stdout); break;
+            case '\n': fputs("\\n", stdout); break;
+            case '\t': fputs("\\t", stdout); break;
+            case '"': fputs("\\\"", stdout); break;
+            case '\\': fputs("\\\\", stdout); break;
+            default:
+                if (*p < 0x20 || *p == 0x7F) fprintf(stdout, "\\x%02x", *p);
+                else fputc(*p, stdout);
+        }
+    }
+    fputs("\"\n", stdout);
+    fflush(stdout);
+}
+
+[[noreturn]] void fail(const char* format, ...) {
+    char message[1024];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(message, sizeof message, format, arguments);
+    va_end(arguments);
+    fprintf(stdout, "error %s\n", message);
+    fflush(stdout);
+    fprintf(stderr, "robot: %s\n", message);
+    if (child.hProcess) TerminateProcess(child.hProcess, robot_failure);
+    ExitProcess(robot_failure);
+}
+
+bool child_running() { return WaitForSingleObject(child.hProcess, 0) == WAIT_TIMEOUT; }
+
+DWORD child_exit_code() {
+    DWORD code = 0;
+    GetExitCodeProcess(child.hProcess, &code);
+    return code;
+}
+
+bool was_seen(HWND window) {
+    for (int i = 0; i < seen_count; ++i)
+        if (seen_windows[i] == window) return true;
+    return false;
+}
+
+struct WindowQuery {
+    const char* class_name;  // null: any dialog that was not seen yet
+    HWND found;
+};
+
+BOOL CALLBACK match_window(HWND window, LPARAM parameter) {
+    WindowQuery* query = reinterpret_cast<WindowQuery*>(parameter);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != child.dwProcessId) return TRUE;
+    char name[256];
+    GetClassNameA(window, name, sizeof name);
+    if (query->class_name) {
+        if (_stricmp(name, query->class_name) != 0) return TRUE;
+    } else {
+        if (strcmp(name, "#32770") != 0 || !IsWindowVisible(window) || was_seen(window)) return TRUE;
+    }
+    query->found = window;
+    return FALSE;
+}
+
+HWND find_window(const char* class_name) {
+    WindowQuery query = {class_name, nullptr};
+    EnumWindows(match_window, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+void strip_accelerator(char* text) {
+    char* out = text;
+    for (char* p = text; *p; ++p)
+        if (*p != '&') *out++ = *p;
+    *out = 0;
+}
+
+// Texts first, then buttons, then any other control, each in the window's
+// own order: transcripts then read like the box on the screen.
+enum ControlGroup { texts, buttons, others };
+
+BOOL CALLBACK record_control(HWND control, LPARAM parameter) {
+    ControlGroup group = static_cast<ControlGroup>(parameter);
+    char name[64];
+    char text[8192];
+    GetClassNameA(control, name, sizeof name);
+    text[0] = 0;
+    GetWindowTextA(control, text, sizeof text);
+    bool is_static = _stricmp(name, "Static") == 0;
+    bool is_edit = _stricmp(name, "Edit") == 0;
+    bool is_button = _stricmp(name, "Button") == 0;
+    if (group == texts && is_static) {
+        if (text[0]) write_quoted("  text ", text);
+    } else if (group == texts && is_edit) {
+        // An edit control's text may be long; WM_GETTEXT takes it whole.
+        LRESULT length = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
+        char* whole = static_cast<char*>(malloc(length + 1));
+        SendMessageA(control, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(whole));
+        whole[length] = 0;
+        write_quoted("  edit ", whole);
+        free(whole);
+    } else if (group == buttons && is_button) {
+        strip_accelerator(text);
+        write_quoted("  button ", text);
+    } else if (group == others && !is_static && !is_edit && !is_button) {
+        fprintf(stdout, "  control %s #%d\n", name, GetDlgCtrlID(control));
+        fflush(stdout);
+    }
+    return TRUE;
+}
+
+void record_window(HWND window) {
+    char title[1024];
+    title[0] = 0;
+    GetWindowTextA(window, title, sizeof title);
+    write_quoted("window ", title);
+    EnumChildWindows(window, record_control, texts);
+    EnumChildWindows(window, record_control, buttons);
+    EnumChildWindows(window, record_control, others);
+}
+
+void expect_window(int step, const char* line) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND window = find_window(nullptr);
+        if (window) {
+            // Let the box finish laying out its controls before reading them.
+            Sleep(150);
+            if (seen_count < 256) seen_windows[seen_count++] = window;
+            current_window = window;
+            record_window(window);
+            return;
+        }
+        if (!child_running())
+            fail("the program ended with exit code %lu while step %d (%s) waited for a window",
+                 child_exit_code(), step, line);
+        if (GetTickCount() - start > step_timeout_ms)
+            fail("timeout after %lu ms: step %d (%s) waited for a window", step_timeout_ms, step, line);
+        Sleep(50);
+    }
+}
+
+void require_current(int step, const char* line) {
+    if (!current_window || !IsWindow(current_window))
+        fail("step %d (%s): there is no current window (closed, or no expect before)", step, line);
+}
+
+struct ButtonQuery {
+    const char* caption;
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK match_button(HWND control, LPARAM parameter) {
+    ButtonQuery* query = reinterpret_cast<ButtonQuery*>(parameter);
+    char name[64];
+    GetClassNameA(control, name, sizeof name);
+    if (_stricmp(name, "Button") != 0) return TRUE;
+    if (query->id >= 0) {
+        if (GetDlgCtrlID(control) != query->id) return TRUE;
+    } else {
+        char text[256];
+        GetWindowTextA(control, text, sizeof text);
+        strip_accelerator(text);
+        if (strcmp(text, query->caption) != 0) return TRUE;
+    }
+    query->found = control;
+    return FALSE;
+}
+
+void press(int step, const char* line, const char* which) {
+    require_current(step, line);
+    ButtonQuery query = {which, which[0] == '#' ? atoi(which + 1) : -1, nullptr};
+    EnumChildWindows(current_window, match_button, reinterpret_cast<LPARAM>(&query));
+    if (!query.found) fail("step %d (%s): the current window has no such button", step, line);
+    // Posted, not sent: the program may open its next box from inside the
+    // handler, and a sent message would wait for that box to close.
+    PostMessageA(current_window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(query.found), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(query.found));
+}
+
+void send_escape(int step, const char* line) {
+    require_current(step, line);
+    GUITHREADINFO info;
+    info.cbSize = sizeof info;
+    HWND target = current_window;
+    DWORD thread = GetWindowThreadProcessId(current_window, nullptr);
+    if (GetGUIThreadInfo(thread, &info) && info.hwndFocus) target = info.hwndFocus;
+    PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageA(target, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+}
+
+void report_class(const char* class_name) {
+    HWND window = find_window(class_name);
+    int screen_width = GetSystemMetrics(SM_CXSCREEN);
+    int screen_height = GetSystemMetrics(SM_CYSCREEN);
+    if (!window) {
+        fprintf(stdout, "class \"%s\" absent\n", class_name);
+    } else {
+        RECT rect;
+        GetWindowRect(window, &rect);
+        fprintf(stdout, "class \"%s\" %s at %ld,%ld size %ldx%ld screen %dx%d\n", class_name,
+                IsWindowVisible(window) ? "visible" : "hidden", rect.left, rect.top,
+                rect.right - rect.left, rect.bottom - rect.top, screen_width, screen_height);
+    }
+    fflush(stdout);
+}
+
+// Reads a C-escaped, double-quoted text; returns what follows it, or null
+// when it is malformed.
+const char* unquote(const char* in, char* out, size_t room) {
+    while (*in == ' ') ++in;
+    if (*in++ != '"') return nullptr;
+    size_t n = 0;
+    for (; *in && *in != '"'; ++in) {
+        char c = *in;
+        if (c == '\\') {
+            ++in;
+            switch (*in) {
+                case 'r': c = '\r'; break;
+                case 'n': c = '\n'; break;
+                case 't': c = '\t'; break;
+                case '"': c = '"'; break;
+                case '\\': c = '\\'; break;
+                case 'x': {
+                    char hex[3] = {in[1], static_cast<char>(in[1] ? in[2] : 0), 0};
+                    c = static_cast<char>(strtol(hex, nullptr, 16));
+                    in += 2;
+                    break;
+                }
+                default: return nullptr;
+            }
+        }
+        if (n + 1 >= room) return nullptr;
+        out[n++] = c;
+    }
+    out[n] = 0;
+    return *in == '"' ? in + 1 : nullptr;
+}
+
+char* read_all(FILE* stream) {
+    size_t size = 0, room = 4096;
+    char* text = static_cast<char*>(malloc(room));
+    size_t got;
+    while ((got = fread(text + size, 1, room - size - 1, stream)) > 0) {
+        size += got;
+        if (room - size < 2) text = static_cast<char*>(realloc(text, room *= 2));
+    }
+    text[size] = 0;
+    return text;
+}
+
+// The program's own file may be named apart from the command line, so that
+// a test can give the program a command line naming some other path.
+void start_program(const char* command_line, const char* application) {
+    static char line[32768];
+    strncpy(line, command_line, sizeof line - 1);
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(application, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child))
+        fail("cannot start the program: error %lu", GetLastError());
+}
+
+void wait_for_end() {
+    DWORD start = GetTickCount();
+    while (child_running()) {
+        HWND window = find_window(nullptr);
+        if (window) {
+            Sleep(150);
+            if (seen_count < 256) seen_windows[seen_count++] = window;
+            record_window(window);
+            fail("a window that the script does not expect");
+        }
+        if (GetTickCount() - start > step_timeout_ms)
+            fail("timeout after %lu ms waiting for the program to end", step_timeout_ms);
+        Sleep(50);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) step_timeout_ms = atoi(argv[++i]) * 1000;
+    }
+    char* script = read_all(stdin);
+    int step = 0;
+    for (char* line = strtok(script, "\n"); line; line = strtok(nullptr, "\n")) {
+        size_t length = strlen(line);
+        while (length && (line[length - 1] == '\r')) line[--length] = 0;
+        while (*line == ' ' || *line == '\t') ++line;
+        if (!*line || *line == '#') continue;
+        ++step;
+        if (strncmp(line, "run ", 4) == 0) {
+            static char command[32768];
+            static char application[1024];
+            const char* rest = unquote(line + 4, command, sizeof command);
+            if (!rest) fail("step %d: bad quoted text: %s", step, line);
+            while (*rest == ' ') ++rest;
+            if (*rest && !unquote(rest, application, sizeof application))
+                fail("step %d: bad quoted application name: %s", step, line);
+            start_program(command, *rest ? application : nullptr);
+            continue;
+        }
+        if (!child.hProcess) fail("step %d (%s) comes before run", step, line);
+        if (strcmp(line, "expect") == 0) {
+            expect_window(step, line);
+        } else if (strncmp(line, "press ", 6) == 0) {
+            press(step, line, line + 6);
+            fputs("> ", stdout);
+            write_line(line);
+            Sleep(300);
+        } else if (strcmp(line, "esc") == 0) {
+            send_escape(step, line);
+            fputs("> ", stdout);
+            write_line(line);
+            Sleep(300);
+        } else if (strcmp(line, "close") == 0) {
+            require_current(step, line);
+            PostMessageA(current_window, WM_SYSCOMMAND, SC_CLOSE, 0);
+            fputs("> ", stdout);
+            write_line(line);
+            Sleep(300);
+        } else if (strcmp(line, "leave") == 0) {
+            require_current(step, line);
+            current_window = nullptr;
+        } else if (strncmp(line, "class ", 6) == 0) {
+            report_class(line + 6);
+        } else if (strncmp(line, "sleep ", 6) == 0) {
+            Sleep(atoi(line + 6));
+        } else {
+            fail("step %d: unknown step: %s", step, line);
+        }
+    }
+    if (!child.hProcess) fail("the script has no run step");
+    wait_for_end();
+    DWORD code = child_exit_code();
+    fprintf(stdout, "exit %lu\n", code);
+    fflush(stdout);
+    return static_cast<int>(code);
+}
