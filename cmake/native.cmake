@@ -14,6 +14,7 @@ include(GoogleTest)
 
 set(SEA_NATIVE ON)
 add_subdirectory(foundation)
+add_subdirectory(archive)
 add_subdirectory(tests/native)
 
 if(SEA_WIN32_TREE)

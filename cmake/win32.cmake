@@ -15,6 +15,7 @@ add_compile_options(${SEA_WIN32_COMPILE_OPTIONS})
 add_link_options(${SEA_WIN32_LINK_OPTIONS})
 
 add_subdirectory(foundation)
+add_subdirectory(archive)
 add_subdirectory(platform)
 add_subdirectory(ui)
 add_subdirectory(installer)

@@ -8,5 +8,7 @@
 // process through fatal_error (core.h); nothing throws.
 #pragma once
 
+#include "foundation/byte_buffer.h"
+#include "foundation/containers.h"
 #include "foundation/core.h"
 #include "foundation/string.h"
