@@ -15,6 +15,7 @@ include(GoogleTest)
 set(SEA_NATIVE ON)
 add_subdirectory(foundation)
 add_subdirectory(archive)
+add_subdirectory(platform)
 add_subdirectory(tests/native)
 
 if(SEA_WIN32_TREE)
@@ -25,6 +26,7 @@ if(SEA_WIN32_TREE)
         BINARY_DIR ${SEA_WIN32_DIR}
         CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
                    -DCMAKE_BUILD_TYPE=MinSizeRel
+                   -DSEA_WINE_TEMPLATE=${CMAKE_BINARY_DIR}/wine/template
         BUILD_ALWAYS ON
         INSTALL_COMMAND ""
         USES_TERMINAL_BUILD ON)

@@ -3,16 +3,22 @@ set(SEA_NATIVE OFF)
 
 # Size first: no exceptions, no run-time type information, no unwind tables,
 # dead code dropped, and the GCC support libraries linked in statically so
-# that the programs need nothing but system DLLs and msvcrt.
+# that the programs need nothing but system DLLs and msvcrt. The posix
+# thread model of the toolchain (its std::mutex is what GoogleTest needs) adds
+# nothing to programs that start no threads.
 set(SEA_WIN32_COMPILE_OPTIONS
     -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
     -fno-unwind-tables -ffunction-sections -fdata-sections
     -fno-threadsafe-statics -Wall -Wextra -Wno-unused-parameter)
 set(SEA_WIN32_LINK_OPTIONS
-    -static-libgcc -static-libstdc++ -Wl,--gc-sections -s
+    -static -static-libgcc -static-libstdc++ -Wl,--gc-sections -s
     -Wl,--no-insert-timestamp)
 add_compile_options(${SEA_WIN32_COMPILE_OPTIONS})
 add_link_options(${SEA_WIN32_LINK_OPTIONS})
+
+# Unit tests of this tree run under Wine, each in a fresh sandboxed prefix.
+set(SEA_WINE_TEMPLATE "${CMAKE_BINARY_DIR}/../wine/template" CACHE PATH "Template prefix of the Wine sandbox")
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tools/wine-run ${SEA_WINE_TEMPLATE})
 
 add_subdirectory(foundation)
 add_subdirectory(archive)
@@ -20,3 +26,4 @@ add_subdirectory(platform)
 add_subdirectory(ui)
 add_subdirectory(installer)
 add_subdirectory(tools/robot)
+add_subdirectory(tests/win32)
