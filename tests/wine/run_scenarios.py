@@ -8,6 +8,7 @@ in the script prepare the sandbox on the host side and are not given to the
 robot:
 
     @stub C:\\PATH\\FILE.exe      put the installer stub there
+    @program NAME C:\\PATH\\FILE.exe   put the test program NAME.exe there
     @file C:\\PATH\\FILE TEXT     write a file (TEXT in C notation, may be empty)
 
 Before the first scenario a table may set values with "@set NAME TEXT"; the
@@ -86,6 +87,11 @@ def prepare(prefix, line, args):
         target = windows_to_host(prefix, rest.strip())
         os.makedirs(os.path.dirname(target), exist_ok=True)
         shutil.copyfile(args.stub, target)
+    elif verb == "program":
+        name, _, path = rest.strip().partition(" ")
+        target = windows_to_host(prefix, path.strip())
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        shutil.copyfile(os.path.join(args.programs, name + ".exe"), target)
     elif verb == "file":
         path, _, text = rest.strip().partition(" ")
         target = windows_to_host(prefix, path)
@@ -139,6 +145,7 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("--stub", required=True)
     parser.add_argument("--robot", required=True)
+    parser.add_argument("--programs", help="folder of the test programs")
     parser.add_argument("--timeout", type=int, default=20)
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--only", help="run the scenarios whose name holds this text")
