@@ -36,6 +36,10 @@ void core_assert_failed(const char* file, int line) {
     fatal_error("%s %d", file, line);
 }
 
+void assertion_failed(const char* expression, const char* file, i32 line) {
+    fatal_error("Assertion failed:\n%s\n\nFile: %s\nLine: %d", expression, file, line);
+}
+
 void out_of_memory(size_t size) {
     fatal_error("Out Of Memory.  Make sure your hard drive is not full.\nRequested size = %d",
                 static_cast<int>(size));

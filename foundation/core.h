@@ -41,6 +41,10 @@ CORE_NORETURN void core_assert_failed(const char* file, int line);
 #define core_assert(condition) \
     ((condition) ? (void)0 : core_assert_failed(__FILE__, __LINE__))
 
+// The longer report of internal checks that name their condition:
+// "Assertion failed:\n%s\n\nFile: %s\nLine: %d".
+CORE_NORETURN void assertion_failed(const char* expression, const char* file, i32 line);
+
 // Ends the process with the out-of-memory report naming the size asked for.
 CORE_NORETURN void out_of_memory(size_t size);
 

@@ -37,6 +37,5 @@ void open_self(InstallSession& session);
 CORE_NORETURN void terminate_run();
 CORE_NORETURN void corrupt_archive(i32 code);
 CORE_NORETURN void show_usage(const char* message);
-CORE_NORETURN void assertion_failed(const char* expression, const char* file, i32 line);
 void error_box(const char* format, ...) CORE_PRINTF(1, 2);
 void broadcast_font_change();

@@ -55,10 +55,6 @@ void corrupt_archive(i32 code) { fatal_error(corrupt_archive_format, code); }
 
 void show_usage(const char* message) { fatal_error(usage_format, message, uninstaller_file_name); }
 
-void assertion_failed(const char* expression, const char* file, i32 line) {
-    fatal_error("Assertion failed:\n%s\n\nFile: %s\nLine: %d", expression, file, line);
-}
-
 void error_box(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
