@@ -38,4 +38,7 @@ CORE_NORETURN void terminate_run();
 CORE_NORETURN void corrupt_archive(i32 code);
 CORE_NORETURN void show_usage(const char* message);
 void error_box(const char* format, ...) CORE_PRINTF(1, 2);
+// The question before a newer file on the computer is overwritten; true
+// means overwrite. Kept silently (false) in automatic mode.
+bool ask_replace_newer(const char* path, const DateTime& new_date, const char* kind);
 void broadcast_font_change();

@@ -26,6 +26,10 @@ const char usage_format[] =
     "/n:\"name\"\tOverride product name\n"
     "/u:\"name\"\tUninstall product by name";
 
+const char replace_newer_format[] =
+    "A newer copy of the following %s file (dated %s) is on your computer:\r\n%s\r\n\r\n"
+    "Do you wish to overwrite this file with the version dated %s (not recommended)?";
+
 }  // namespace
 
 void terminate_run() {
@@ -62,6 +66,22 @@ void error_box(const char* format, ...) {
     text.format_va(format, arguments);
     va_end(arguments);
     if (!automatic) MessageBoxA(background_window, text.text(), "Error", MB_OK | MB_ICONHAND);
+}
+
+bool ask_replace_newer(const char* path, const DateTime& new_date, const char* kind) {
+    if (!new_date.is_set()) return true;
+    DateTime existing;
+    {
+        // Not exclusive: a font or shared file may well be open elsewhere.
+        File file;
+        if (!file.open_for_reading(path, false) || !file.get_date(existing)) return true;
+    }
+    if (existing.is_not_after(new_date)) return true;
+    if (automatic) return false;
+    String existing_text = existing.format();
+    String new_text = new_date.format();
+    String question = formatted(replace_newer_format, kind, existing_text.text(), path, new_text.text());
+    return MessageBoxA(background_window, question.text(), "Replace File?", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void broadcast_font_change() { SendMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0); }

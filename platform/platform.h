@@ -7,7 +7,9 @@
 // (bool, -1, an empty String); only broken internal checks are fatal.
 #pragma once
 
+#include "platform/datetime.h"
 #include "platform/path.h"
 #ifdef _WIN32
 #include "platform/file.h"
+#include "platform/filesystem.h"
 #endif
