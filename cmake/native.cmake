@@ -15,6 +15,7 @@ include(GoogleTest)
 set(SEA_NATIVE ON)
 add_subdirectory(foundation)
 add_subdirectory(archive)
+add_subdirectory(builder)
 add_subdirectory(platform)
 add_subdirectory(tests/native)
 

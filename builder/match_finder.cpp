@@ -1,0 +1,147 @@
+// Binary-tree search over the far window and an exhaustive look at the near
+// one. Tree nodes live in cyclic arrays indexed by position; a position that
+// has left the window is never followed, so its reused slot is never read as
+// if it were still its own.
+#include "builder/match_finder.h"
+
+#include "archive/block_format.h"
+#include "builder/byte_compare.h"
+
+#include <algorithm>
+
+namespace {
+
+const u32 none = 0xFFFFFFFFu;
+const int tree_hash_bits = 16;
+const int near_hash_bits = 14;
+// Distances below this are the near range, at and above it the tree's.
+const size_t far_distance = match_max;
+const size_t near_ring = 256;
+static_assert(near_ring > far_distance, "the near chain must span the near range");
+
+inline u32 hash4(const u8* p) { return (load_u32(p) * 2654435761u) >> (32 - tree_hash_bits); }
+
+inline u32 hash5(const u8* p) {
+    uint64_t word = static_cast<uint64_t>(load_u32(p)) | static_cast<uint64_t>(p[4]) << 32;
+    return static_cast<u32>((word * 0x9E3779B97F4A7C15ull) >> (64 - near_hash_bits));
+}
+
+}  // namespace
+
+MatchFinder::MatchFinder(const u8* data, size_t size, int depth)
+    : x_(data),
+      n_(size),
+      depth_(depth),
+      tree_heads_(size_t(1) << tree_hash_bits, none),
+      children_(2 * cycle, none),
+      near_heads_(size_t(1) << near_hash_bits, none),
+      near_previous_(near_ring, none) {
+    static_assert(cycle > static_cast<size_t>(distance_max), "the tree must span the whole window");
+}
+
+FoundMatch MatchFinder::find(size_t s) {
+    if (s >= far_distance) insert_into_tree(s - far_distance);
+    size_t limit = std::min<size_t>(match_max, n_ - s);
+    if (limit < static_cast<size_t>(match_min)) return {0, 0};
+    FoundMatch best = search_tree(s, limit);
+    // Only a near match shorter than its distance, at most 130, can win.
+    if (best.length < std::min(limit, far_distance - 1)) {
+        FoundMatch near = search_near(s, limit, best.length);
+        if (near.length > best.length) best = near;
+    }
+    insert_near(s);
+    return best;
+}
+
+// Inserts q as the new root of its tree, splitting the old tree around it.
+// q lies at least 131 bytes before the end of the input.
+void MatchFinder::insert_into_tree(size_t q) {
+    u32& head = tree_heads_[hash4(x_ + q)];
+    size_t candidate = head;
+    head = static_cast<u32>(q);
+    u32* smaller_slot = smaller(q);
+    u32* greater_slot = greater(q);
+    // Positions older than this are out of every later search's window.
+    size_t oldest = q + far_distance > static_cast<size_t>(distance_max) ? q + far_distance - distance_max : 0;
+    size_t smaller_length = 0;
+    size_t greater_length = 0;
+    for (int steps = depth_;; --steps) {
+        if (candidate == none || candidate < oldest || steps == 0) {
+            *smaller_slot = none;
+            *greater_slot = none;
+            return;
+        }
+        size_t known = std::min(smaller_length, greater_length);
+        size_t length = known + common_length(x_ + candidate + known, x_ + q + known,
+                                               far_distance - known, x_ + q + far_distance);
+        if (length == far_distance) {
+            // Equal as far as the tree compares: q takes the candidate's place.
+            *smaller_slot = *smaller(candidate);
+            *greater_slot = *greater(candidate);
+            return;
+        }
+        if (x_[candidate + length] < x_[q + length]) {
+            *smaller_slot = static_cast<u32>(candidate);
+            smaller_slot = greater(candidate);
+            candidate = *smaller_slot;
+            smaller_length = length;
+        } else {
+            *greater_slot = static_cast<u32>(candidate);
+            greater_slot = smaller(candidate);
+            candidate = *greater_slot;
+            greater_length = length;
+        }
+    }
+}
+
+FoundMatch MatchFinder::search_tree(size_t s, size_t limit) {
+    FoundMatch best = {0, 0};
+    size_t candidate = tree_heads_[hash4(x_ + s)];
+    size_t oldest = s > static_cast<size_t>(distance_max) ? s - distance_max : 0;
+    size_t smaller_length = 0;
+    size_t greater_length = 0;
+    for (int steps = depth_; steps > 0 && candidate != none && candidate >= oldest; --steps) {
+        size_t known = std::min(smaller_length, greater_length);
+        size_t length = known + common_length(x_ + candidate + known, x_ + s + known, limit - known, x_ + n_);
+        if (length > best.length) best = {static_cast<u32>(length), static_cast<u32>(s - candidate)};
+        if (length == limit) break;
+        if (x_[candidate + length] < x_[s + length]) {
+            smaller_length = length;
+            candidate = *greater(candidate);
+        } else {
+            greater_length = length;
+            candidate = *smaller(candidate);
+        }
+    }
+    if (best.length < static_cast<u32>(match_min)) best = {0, 0};
+    return best;
+}
+
+FoundMatch MatchFinder::search_near(size_t s, size_t limit, u32 at_least) {
+    size_t candidates[near_ring];
+    size_t count = 0;
+    for (size_t q = near_heads_[hash5(x_ + s)]; q != none && s - q < far_distance; q = near_previous_[q & (near_ring - 1)]) {
+        if (s - q >= static_cast<size_t>(match_min)) candidates[count++] = q;
+    }
+    FoundMatch best = {at_least, 0};
+    // The chain runs from the nearest; take it from the farthest, since a
+    // candidate at distance d gives at most d bytes.
+    while (count > 0) {
+        size_t q = candidates[--count];
+        size_t distance = s - q;
+        if (distance <= best.length) break;
+        size_t cap = std::min(limit, distance);
+        size_t length = common_length(x_ + q, x_ + s, cap, x_ + n_);
+        if (length > best.length) best = {static_cast<u32>(length), static_cast<u32>(distance)};
+        if (length == distance) break;
+    }
+    if (best.distance == 0 || best.length < static_cast<u32>(match_min)) return {0, 0};
+    return best;
+}
+
+void MatchFinder::insert_near(size_t s) {
+    if (n_ - s < static_cast<size_t>(match_min)) return;
+    u32& head = near_heads_[hash5(x_ + s)];
+    near_previous_[s & (near_ring - 1)] = head;
+    head = static_cast<u32>(s);
+}

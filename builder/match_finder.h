@@ -1,0 +1,53 @@
+// The match finder of the best level: for every position, in order, the
+// longest back-reference the format allows there and a distance that gives it.
+//
+// A back-reference may not overlap its destination, so its length is capped
+// by its distance as well as by 131. The finder therefore searches two ranges
+// apart. Distances of 131 and more cap nothing; there a binary tree of the
+// strings at least 131 bytes back (one tree per 4-byte hash, as in the
+// classic binary-tree finders) is searched, and a position enters the tree
+// only when it has fallen 131 bytes behind. Distances from 5 to 130 are few;
+// all of them with the same 5-byte prefix are tried from a short hash chain,
+// farthest first, because there the farthest is the longest a period allows.
+// With an unlimited tree depth the result is exact; the depth limit trades a
+// little of that for bounded time on pathological input.
+#pragma once
+
+#include "foundation/core.h"
+
+#include <stddef.h>
+
+#include <vector>
+
+struct FoundMatch {
+    u32 length;  // 0, or match_min to match_max
+    u32 distance;
+};
+
+class MatchFinder {
+public:
+    MatchFinder(const u8* data, size_t size, int depth);
+
+    // Must be called for positions 0, 1, 2, ... in turn.
+    FoundMatch find(size_t s);
+
+private:
+    void insert_into_tree(size_t q);
+    FoundMatch search_tree(size_t s, size_t limit);
+    FoundMatch search_near(size_t s, size_t limit, u32 at_least);
+    void insert_near(size_t s);
+    u32* smaller(size_t p) { return &children_[2 * (p & (cycle - 1))]; }
+    u32* greater(size_t p) { return &children_[2 * (p & (cycle - 1)) + 1]; }
+
+    // Tree nodes are kept for this many positions, more than the window.
+    static constexpr size_t cycle = size_t(1) << 17;
+
+    const u8* x_;
+    size_t n_;
+    int depth_;
+    std::vector<u32> tree_heads_;
+    // The two children of a position side by side: one cache line per visit.
+    std::vector<u32> children_;
+    std::vector<u32> near_heads_;
+    std::vector<u32> near_previous_;
+};

@@ -1,0 +1,182 @@
+// The best level: the cheapest token sequence for the longest matches.
+//
+// Every back-reference and every run costs 3 bytes whatever its length or
+// distance, and literals cost their bytes plus 1 (up to 127) or 3 (up to
+// 65,535) per token. So the cheapest sequence follows from the longest match
+// at each position alone: any shorter length at the same distance is also a
+// match. cost[t] is the fewest bytes that encode the first t bytes of a
+// chunk; each token kind reaches t from a window of earlier positions, and
+// each window's minimum is kept in a monotone queue. The match windows
+// [s + 5, s + length(s)] end in non-decreasing order because the longest
+// match at s + 1 is at least one shorter than at s, which is what lets a
+// queue drop a dominated start for good.
+//
+// The input is parsed in chunks of 4 MiB to bound memory; the match window
+// still spans chunk borders, only a token cannot.
+#include "archive/block_format.h"
+#include "builder/block_writer.h"
+#include "builder/match_finder.h"
+#include "builder/parsers.h"
+
+#include <stdint.h>
+
+namespace {
+
+const int tree_depth = 256;
+
+enum TokenKind : u8 { kind_short_literal, kind_long_literal, kind_match, kind_run };
+
+// A sliding-window minimum over positions pushed in increasing order.
+class MonotoneQueue {
+public:
+    // capacity: a power of two above the window's width.
+    explicit MonotoneQueue(size_t capacity) : items_(capacity), mask_(capacity - 1), head_(0), tail_(0) {}
+    bool empty() const { return head_ == tail_; }
+    void clear() { head_ = tail_ = 0; }
+    u32 front() const { return items_[head_ & mask_]; }
+    void pop_front() { ++head_; }
+    // Pushes p, dropping the positions behind it whose key is no better.
+    template <class Key>
+    void push(u32 p, Key key) {
+        while (!empty() && key(items_[(tail_ - 1) & mask_]) >= key(p)) --tail_;
+        items_[tail_++ & mask_] = p;
+    }
+
+private:
+    std::vector<u32> items_;
+    size_t mask_;
+    size_t head_;
+    size_t tail_;
+};
+
+class OptimalParser {
+public:
+    OptimalParser(const u8* data, size_t size, size_t chunk_size)
+        : x_(data),
+          n_(size),
+          chunk_size_(chunk_size),
+          finder_(data, size, tree_depth),
+          short_literals_(256),
+          long_literals_(size_t(1) << 17),
+          matches_(256),
+          runs_queue_(512) {}
+
+    std::vector<u8> run() {
+        BlockWriter writer;
+        for (size_t begin = 0; begin < n_; begin += chunk_size_) {
+            size_t m = std::min(chunk_size_, n_ - begin);
+            find_tokens(begin, m);
+            choose(m);
+            emit(writer, begin, m);
+        }
+        return writer.finish();
+    }
+
+private:
+    void find_tokens(size_t begin, size_t m) {
+        lengths_.assign(m, 0);
+        distances_.assign(m, 0);
+        runs_.assign(m, 0);
+        for (size_t i = 0; i < m; ++i) {
+            FoundMatch found = finder_.find(begin + i);
+            size_t length = std::min<size_t>(found.length, m - i);
+            if (length >= static_cast<size_t>(match_min)) {
+                lengths_[i] = static_cast<u8>(length);
+                distances_[i] = static_cast<uint16_t>(found.distance - distance_bias);
+            }
+        }
+        const u8* chunk = x_ + begin;
+        runs_[m - 1] = 1;
+        for (size_t i = m - 1; i-- > 0;) {
+            runs_[i] = chunk[i] == chunk[i + 1] ? static_cast<uint16_t>(std::min(runs_[i + 1] + 1, run_max)) : 1;
+        }
+    }
+
+    void choose(size_t m) {
+        cost_.assign(m + 1, 0);
+        from_.assign(m + 1, 0);
+        kind_.assign(m + 1, kind_short_literal);
+        MonotoneQueue& short_literals = short_literals_;
+        MonotoneQueue& long_literals = long_literals_;
+        MonotoneQueue& matches = matches_;
+        MonotoneQueue& runs = runs_queue_;
+        for (MonotoneQueue* queue : {&short_literals, &long_literals, &matches, &runs}) queue->clear();
+        auto literal_key = [this](u32 j) { return static_cast<int64_t>(cost_[j]) - j; };
+        auto cost_key = [this](u32 s) { return cost_[s]; };
+        for (size_t t = 1; t <= m; ++t) {
+            u32 j = static_cast<u32>(t - 1);
+            short_literals.push(j, literal_key);
+            long_literals.push(j, literal_key);
+            while (short_literals.front() + short_literal_max < t) short_literals.pop_front();
+            while (long_literals.front() + long_literal_max < t) long_literals.pop_front();
+            if (t >= static_cast<size_t>(match_min) && lengths_[t - match_min]) {
+                matches.push(static_cast<u32>(t - match_min), cost_key);
+            }
+            while (!matches.empty() && matches.front() + lengths_[matches.front()] < t) matches.pop_front();
+            if (t >= static_cast<size_t>(run_min) && runs_[t - run_min] >= run_min) {
+                runs.push(static_cast<u32>(t - run_min), cost_key);
+            }
+            while (!runs.empty() && runs.front() + runs_[runs.front()] < t) runs.pop_front();
+
+            int64_t best = INT64_MAX;
+            consider(best, t, runs, kind_run, run_token_size);
+            consider(best, t, matches, kind_match, match_token_size);
+            u32 s = short_literals.front();
+            take(best, t, literal_key(s) + static_cast<int64_t>(t) + short_literal_header, s, kind_short_literal);
+            s = long_literals.front();
+            take(best, t, literal_key(s) + static_cast<int64_t>(t) + long_literal_header, s, kind_long_literal);
+            cost_[t] = static_cast<u32>(best);
+        }
+    }
+
+    void consider(int64_t& best, size_t t, const MonotoneQueue& queue, TokenKind kind, int size) {
+        if (!queue.empty()) take(best, t, static_cast<int64_t>(cost_[queue.front()]) + size, queue.front(), kind);
+    }
+
+    void take(int64_t& best, size_t t, int64_t cost, u32 from, TokenKind kind) {
+        if (cost < best) {
+            best = cost;
+            from_[t] = from;
+            kind_[t] = kind;
+        }
+    }
+
+    void emit(BlockWriter& writer, size_t begin, size_t m) {
+        std::vector<u32> ends;
+        for (size_t t = m; t > 0; t = from_[t]) ends.push_back(static_cast<u32>(t));
+        const u8* chunk = x_ + begin;
+        for (size_t i = ends.size(); i-- > 0;) {
+            u32 to = ends[i];
+            u32 from = from_[to];
+            int length = static_cast<int>(to - from);
+            switch (kind_[to]) {
+                case kind_short_literal: writer.short_literal(chunk + from, length); break;
+                case kind_long_literal: writer.long_literal(chunk + from, length); break;
+                case kind_match: writer.match(distances_[from] + distance_bias, length); break;
+                case kind_run: writer.run(chunk[from], length); break;
+            }
+        }
+    }
+
+    const u8* x_;
+    size_t n_;
+    size_t chunk_size_;
+    MatchFinder finder_;
+    std::vector<u8> lengths_;
+    std::vector<uint16_t> distances_;
+    std::vector<uint16_t> runs_;
+    std::vector<u32> cost_;
+    std::vector<u32> from_;
+    std::vector<TokenKind> kind_;
+    // Sized for their windows: 127, 65,535, 131 and 261 positions.
+    MonotoneQueue short_literals_;
+    MonotoneQueue long_literals_;
+    MonotoneQueue matches_;
+    MonotoneQueue runs_queue_;
+};
+
+}  // namespace
+
+std::vector<u8> compress_best(const u8* data, size_t length, size_t chunk_size) {
+    return OptimalParser(data, length, chunk_size).run();
+}
