@@ -12,4 +12,6 @@
 #ifdef _WIN32
 #include "platform/file.h"
 #include "platform/filesystem.h"
+#include "platform/registry.h"
+#include "platform/shell.h"
 #endif
