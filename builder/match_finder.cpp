@@ -14,6 +14,14 @@ namespace {
 const u32 none = 0xFFFFFFFFu;
 const int tree_hash_bits = 16;
 const int near_hash_bits = 14;
+const size_t window_cycle = size_t(1) << 17;
+static_assert(window_cycle > static_cast<size_t>(distance_max), "the tree must span the whole window");
+
+size_t cycle_for(size_t size) {
+    size_t cycle = 64;
+    while (cycle < size && cycle < window_cycle) cycle *= 2;
+    return cycle;
+}
 // Distances below this are the near range, at and above it the tree's.
 const size_t far_distance = match_max;
 const size_t near_ring = 256;
@@ -32,12 +40,11 @@ MatchFinder::MatchFinder(const u8* data, size_t size, int depth)
     : x_(data),
       n_(size),
       depth_(depth),
+      cycle_mask_(cycle_for(size) - 1),
       tree_heads_(size_t(1) << tree_hash_bits, none),
-      children_(2 * cycle, none),
+      children_(2 * (cycle_mask_ + 1), none),
       near_heads_(size_t(1) << near_hash_bits, none),
-      near_previous_(near_ring, none) {
-    static_assert(cycle > static_cast<size_t>(distance_max), "the tree must span the whole window");
-}
+      near_previous_(near_ring, none) {}
 
 FoundMatch MatchFinder::find(size_t s) {
     if (s >= far_distance) insert_into_tree(s - far_distance);

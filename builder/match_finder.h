@@ -36,15 +36,15 @@ private:
     FoundMatch search_tree(size_t s, size_t limit);
     FoundMatch search_near(size_t s, size_t limit, u32 at_least);
     void insert_near(size_t s);
-    u32* smaller(size_t p) { return &children_[2 * (p & (cycle - 1))]; }
-    u32* greater(size_t p) { return &children_[2 * (p & (cycle - 1)) + 1]; }
-
-    // Tree nodes are kept for this many positions, more than the window.
-    static constexpr size_t cycle = size_t(1) << 17;
+    u32* smaller(size_t p) { return &children_[2 * (p & cycle_mask_)]; }
+    u32* greater(size_t p) { return &children_[2 * (p & cycle_mask_) + 1]; }
 
     const u8* x_;
     size_t n_;
     int depth_;
+    // Tree nodes are kept for a power of two of positions beyond the window,
+    // or beyond the whole input when that is shorter.
+    size_t cycle_mask_;
     std::vector<u32> tree_heads_;
     // The two children of a position side by side: one cache line per visit.
     std::vector<u32> children_;

@@ -49,6 +49,12 @@ private:
     size_t tail_;
 };
 
+size_t queue_size(size_t most) {
+    size_t size = 256;
+    while (size < most) size *= 2;
+    return size;
+}
+
 class OptimalParser {
 public:
     OptimalParser(const u8* data, size_t size, size_t chunk_size)
@@ -57,7 +63,7 @@ public:
           chunk_size_(chunk_size),
           finder_(data, size, tree_depth),
           short_literals_(256),
-          long_literals_(size_t(1) << 17),
+          long_literals_(queue_size(std::min<size_t>(size, long_literal_max) + 2)),
           matches_(256),
           runs_queue_(512) {}
 
