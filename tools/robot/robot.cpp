@@ -17,6 +17,9 @@
 //   class NAME           record whether the program has a window of class
 //                        NAME, its rectangle and the screen's size
 //   sleep MS             wait
+//   screen WxH           (before run) give the robot and the program a
+//                        screen of their own of that size: a Wine desktop
+//                        whose size comes from the registry
 // Lines starting with # and blank lines are skipped. After the last step the
 // robot waits for the program to end, writes "exit N" and returns N. Any
 // failure (a time-out, the program ending early, an unexpected window) is
@@ -34,6 +37,7 @@ const int robot_failure = 255;
 DWORD step_timeout_ms = 20000;
 
 PROCESS_INFORMATION child;
+char desktop_name[64];  // empty: the program shares the robot's desktop
 HWND current_window;
 HWND seen_windows[256];
 int seen_count;
@@ -308,8 +312,31 @@ void start_program(const char* command_line, const char* application) {
     STARTUPINFOA startup;
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
+    if (desktop_name[0]) startup.lpDesktop = desktop_name;
     if (!CreateProcessA(application, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child))
         fail("cannot start the program: error %lu", GetLastError());
+}
+
+// Wine makes a new desktop a window of the size that its registry entry
+// names; switching the robot's own thread to it before anything has touched
+// the display makes GetSystemMetrics and EnumWindows see it too.
+void use_screen(int step, const char* line, const char* size) {
+    if (child.hProcess) fail("step %d (%s) must come before run", step, line);
+    int width = 0, height = 0;
+    if (sscanf(size, "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0)
+        fail("step %d: bad screen size: %s", step, line);
+    snprintf(desktop_name, sizeof desktop_name, "sea-robot-%dx%d", width, height);
+    char value[32];
+    snprintf(value, sizeof value, "%dx%d", width, height);
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Explorer\\Desktops", 0, nullptr, 0, KEY_SET_VALUE,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        fail("step %d (%s): cannot write the desktop's size to the registry", step, line);
+    RegSetValueExA(key, desktop_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), strlen(value) + 1);
+    RegCloseKey(key);
+    HDESK desktop = CreateDesktopA(desktop_name, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    if (!desktop || !SetThreadDesktop(desktop))
+        fail("step %d (%s): cannot make the desktop: error %lu", step, line, GetLastError());
 }
 
 void wait_for_end() {
@@ -351,6 +378,10 @@ int main(int argc, char** argv) {
             if (*rest && !unquote(rest, application, sizeof application))
                 fail("step %d: bad quoted application name: %s", step, line);
             start_program(command, *rest ? application : nullptr);
+            continue;
+        }
+        if (strncmp(line, "screen ", 7) == 0) {
+            use_screen(step, line, line + 7);
             continue;
         }
         if (!child.hProcess) fail("step %d (%s) comes before run", step, line);
