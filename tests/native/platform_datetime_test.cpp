@@ -1,6 +1,8 @@
 // The date record, natively: its plain layout, ordering and text.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <stddef.h>
 
 #include "platform/datetime.h"
@@ -38,6 +40,9 @@ struct OrderCase {
     DateTime later;
 };
 
+// Readable test names: each case is shown by its input.
+void PrintTo(const OrderCase& c, std::ostream* os) { *os << c.earlier.format().text() << " | " << c.later.format().text(); }
+
 class DateOrder : public testing::TestWithParam<OrderCase> {};
 
 TEST_P(DateOrder, TheFirstDifferingFieldDecides) {
@@ -68,6 +73,8 @@ struct FormatCase {
     DateTime date;
     const char* text;
 };
+
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.date.format().text() << " | " << (c.text ? c.text : "null"); }
 
 class DateFormat : public testing::TestWithParam<FormatCase> {};
 

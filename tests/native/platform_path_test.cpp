@@ -2,6 +2,8 @@
 // absolute paths, drives and validity.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "platform/path.h"
 
 namespace {
@@ -11,6 +13,9 @@ struct JoinCase {
     const char* name;
     const char* joined;
 };
+
+// Readable test names: each case is shown by its input.
+void PrintTo(const JoinCase& c, std::ostream* os) { *os << (c.dir ? c.dir : "null") << " | " << (c.name ? c.name : "null") << " | " << (c.joined ? c.joined : "null"); }
 
 class JoinPath : public testing::TestWithParam<JoinCase> {};
 
@@ -38,6 +43,8 @@ struct DirectoryCase {
     const char* directory;  // also what remove_file_name leaves
     bool removed;           // whether remove_file_name changed the path
 };
+
+void PrintTo(const DirectoryCase& c, std::ostream* os) { *os << (c.path ? c.path : "null") << " | " << (c.directory ? c.directory : "null") << " | " << (c.removed ? "true" : "false"); }
 
 class DirectoryPart : public testing::TestWithParam<DirectoryCase> {};
 
@@ -82,6 +89,8 @@ struct SplitCase {
     const char* name;
 };
 
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << (c.path ? c.path : "null") << " | " << (c.split ? "true" : "false") << " | " << (c.dir ? c.dir : "null") << " | " << (c.name ? c.name : "null"); }
+
 class SplitPath : public testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitPath, SeparatesTheLastNameFromItsDirectory) {
@@ -115,6 +124,8 @@ struct ExtensionCase {
     const char* result;
 };
 
+void PrintTo(const ExtensionCase& c, std::ostream* os) { *os << (c.path ? c.path : "null") << " | " << (c.ext ? c.ext : "null") << " | " << (c.appended ? "true" : "false") << " | " << (c.result ? c.result : "null"); }
+
 class DefaultExtension : public testing::TestWithParam<ExtensionCase> {};
 
 TEST_P(DefaultExtension, IsAppendedOnlyWhenTheFileNameHasNoDot) {
@@ -138,6 +149,8 @@ struct PrefixCase {
     bool prefixed;
     const char* result;
 };
+
+void PrintTo(const PrefixCase& c, std::ostream* os) { *os << (c.name ? c.name : "null") << " | " << (c.dir ? c.dir : "null") << " | " << (c.prefixed ? "true" : "false") << " | " << (c.result ? c.result : "null"); }
 
 class PrefixDirectory : public testing::TestWithParam<PrefixCase> {};
 
@@ -163,6 +176,8 @@ struct AbsoluteCase {
     bool changed;
     const char* result;
 };
+
+void PrintTo(const AbsoluteCase& c, std::ostream* os) { *os << (c.path ? c.path : "null") << " | " << (c.base ? c.base : "null") << " | " << (c.changed ? "true" : "false") << " | " << (c.result ? c.result : "null"); }
 
 class MakeAbsolute : public testing::TestWithParam<AbsoluteCase> {};
 
@@ -193,6 +208,8 @@ struct DriveCase {
     const char* root;
 };
 
+void PrintTo(const DriveCase& c, std::ostream* os) { *os << (c.path ? c.path : "null") << " | " << (c.has_root ? "true" : "false") << " | " << (c.letter ? c.letter : '0') << " | " << (c.root ? c.root : "null"); }
+
 class Drive : public testing::TestWithParam<DriveCase> {};
 
 TEST_P(Drive, IsReadFromTheFirstCharacters) {
@@ -219,6 +236,8 @@ struct ValidityCase {
     const char* path;
     bool valid;
 };
+
+void PrintTo(const ValidityCase& c, std::ostream* os) { *os << (c.path ? c.path : "null") << " | " << (c.valid ? "true" : "false"); }
 
 class ValidPath : public testing::TestWithParam<ValidityCase> {};
 
