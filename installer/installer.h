@@ -42,3 +42,17 @@ void error_box(const char* format, ...) CORE_PRINTF(1, 2);
 // means overwrite. Kept silently (false) in automatic mode.
 bool ask_replace_newer(const char* path, const DateTime& new_date, const char* kind);
 void broadcast_font_change();
+
+// Batches. run_batch writes text as ZORVEN.BAT in dir, runs it with dir, the
+// shared path and dir's drive as %1 %2 %3, waits for it and deletes it; true
+// for an empty text (nothing runs) or a batch that could be started.
+bool run_batch(const char* dir, String text, const char* shared_path);
+// The script run_batch writes: "@echo off", then text (in automatic mode
+// line by line, without its PAUSE commands), with CR LF line ends.
+String batch_script(String text, bool automatic_mode);
+// Writes the self-removal batch, which deletes the running program once it
+// has ended and then its emptied directories, and starts it in the
+// background; the caller ends the process straight afterwards.
+bool start_self_removal();
+extern const char self_removal_batch_path[];  // "c:\\delunins.bat"
+String self_removal_script(const char* self_path);
