@@ -1,14 +1,10 @@
-// Running the batches: run_batch writes a batch text as ZORVEN.BAT in the
-// product's directory, runs it with the directory, the shared path and the
-// drive as its arguments, and waits for it with the windows kept painted;
-// start_self_removal leaves a batch behind that deletes the uninstaller once
-// its process has ended, and returns at once.
-//
-// Older systems leave a finished batch's console open with the title
-// "Finished - ZORVEN", which is what the wait looks for; newer ones close the
-// console or never give it that title, so the end of the process ends the
-// wait too. command.com exists on neither 64-bit Windows nor Wine, so the
-// interpreter that COMSPEC names takes over when it cannot be started.
+// Running the batches: run_batch writes a batch text as ZORVEN.BAT, runs it
+// and waits for it with the windows kept painted; start_self_removal leaves a
+// batch behind that deletes the uninstaller once it has ended. Older systems
+// keep a finished batch's console open as "Finished - ZORVEN", which ends the
+// wait; newer ones never show that title, so the end of the process ends it
+// too, and where command.com is missing (64-bit Windows, Wine) the
+// interpreter that COMSPEC names runs the self-removal.
 #include "installer/installer.h"
 
 namespace {

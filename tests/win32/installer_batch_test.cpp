@@ -1,12 +1,9 @@
-// The batches against the real command interpreter under Wine: the script
-// that a batch text becomes (PAUSE lines in automatic mode, line ends), the
-// arguments and directory a batch runs with, the wait that ends with the
-// batch or with its finished window, and the self-removal script's bytes.
-//
-// This program links the batch sources without the driver's boxes, whose
-// fatal report would clash with the console one of the test programs; it
-// holds the two pieces of driver state that the batches and the progress
-// dialog refer to.
+// The batches against the real command interpreter under Wine: the script a
+// batch text becomes, the arguments and directory a batch runs with, the wait
+// that ends with the batch or with its finished window, and the self-removal
+// script's bytes. The program links the batch sources without the driver's
+// boxes, whose fatal report would clash with the tests' console one, so it
+// holds the two pieces of driver state that the batches and the ui layer use.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
