@@ -1,8 +1,7 @@
-// The modeless progress dialog and the calls that keep it and the background
-// window alive while the driver works on the one GUI thread. The bar is made
-// here, over the frame that the template holds for it, after initialising
-// the common controls' progress class ourselves: nothing else guarantees
-// that the class is registered on a stock system.
+// The modeless progress dialog. Its bar is made here, over the frame that the
+// template holds for it, after initialising the common controls' progress
+// class ourselves: nothing else guarantees that the class is registered on a
+// stock system.
 #include "ui/ui.h"
 
 #include <commctrl.h>
@@ -57,28 +56,4 @@ INT_PTR CALLBACK progress_dialog_procedure(HWND dialog, UINT message, WPARAM wpa
 void open_progress_dialog() {
     progress_dialog = CreateDialogParamA(instance, progress_dialog_name, background_window,
                                          progress_dialog_procedure, 0);
-}
-
-void set_status(const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    String text;
-    text.format_va(format, arguments);
-    va_end(arguments);
-    if (progress_dialog) SetDlgItemTextA(progress_dialog, ID_STATUS, text.text());
-    pump_messages();
-}
-
-void set_progress(i32 percent) {
-    if (!progress_bar) return;
-    PostMessageA(progress_bar, PBM_SETPOS, percent, 0);
-    pump_messages();
-}
-
-void pump_messages() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
 }
