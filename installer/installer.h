@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include "archive/archive.h"
 #include "foundation/foundation.h"
 #include "platform/platform.h"
 #include "ui/ui.h"
@@ -24,6 +25,8 @@ struct InstallSession {
     String directory;           // the /d: value
     String self_path;           // the running executable
     File archive_file;          // the running executable, open for reading
+    i32 archive_offset = 0;     // where the archive starts: the length of the executable image
+    ArchiveHeader header;       // the archive's decoded settings
     String problems;            // recoverable failures, one line each
 };
 
@@ -32,6 +35,22 @@ void start_up(HINSTANCE module_instance);
 void parse_command_line(InstallSession& session);
 void find_self_path(InstallSession& session);
 void open_self(InstallSession& session);
+
+// The archive. Each returns only when its part is sound; a damaged archive
+// ends the run with the corrupt-archive report and its code.
+// Finds the archive behind the open executable and loads its header; the file
+// is left just behind the header block. A trailer of 0 is the "no
+// installation archive present" report.
+void load_archive_header(File& archive_file, i32& archive_offset, ArchiveHeader& header);
+// Reads the payload from behind the header and from Disk2.SEA, Disk3.SEA...
+// beside the program, asking for each disk until it can be opened; closes
+// the file. The progress bar goes from 5 to 45.
+void gather_payload(File& archive_file, i32 payload_size, ByteBuffer& payload);
+// Decodes the gathered bytes when the flags say they are compressed, and
+// leaves the position at 0.
+void decode_payload(ByteBuffer& payload, u32 flags);
+// The next record; its kind is for the caller to check.
+void read_file_entry(ByteBuffer& payload, FileEntry& out);
 
 // Ends of the run and the standard boxes.
 CORE_NORETURN void terminate_run();

@@ -12,6 +12,7 @@ void run_uninstall(InstallSession&) {
 void run_install(InstallSession& session) {
     find_self_path(session);
     open_self(session);
+    load_archive_header(session.archive_file, session.archive_offset, session.header);
     terminate_run();
 }
 

@@ -14,11 +14,6 @@ namespace {
 const char fatal_title[] = "FATAL ERROR";
 const UINT fatal_flags = MB_OK | MB_ICONHAND | MB_TASKMODAL;
 
-const char corrupt_archive_format[] =
-    "This self-extracting archive is corrupt, possibly due to a transmission error or virus.  "
-    "The installation cannot proceed.\r\n\r\nAsk your vendor to send you a replacement.\r\n\r\n"
-    "Error code: %d";
-
 const char usage_format[] =
     "%s\n\nUsage:\n%s [/a] [/d:<dir>] [/n:<name>] [/u:<name>]\n\n"
     "/a\tAutomatic mode\n"
