@@ -25,12 +25,13 @@ const i32 copy_step = 16;
 const i32 output_slack = 64;
 const i32 shrink_threshold = 512;
 const i32 reservation_limit = i32_max - output_slack;
-static_assert(output_slack >= copy_step, "a copy step must fit the slack");
+static_assert(output_slack >= 2 * copy_step, "two copy steps must fit the slack");
 
+// The output block under construction; the decoder keeps copies of these in
+// locals and hands them here only to grow or to give up.
 struct Output {
     u8* block;
     i32 reserved;
-    i32 decoded;
 };
 
 void xor_words(u8* data, i32 length, u32 key) {
@@ -42,26 +43,20 @@ void xor_words(u8* data, i32 length, u32 key) {
     for (i32 i = words * 4; i < length; ++i) data[i] ^= static_cast<u8>(key >> (8 * (i & 3)));
 }
 
-void discard(Output& output) {
-    core_free(output.block);
-    output.block = nullptr;
-}
-
-CORE_NORETURN void fail_out_of_memory(Output& output) {
-    discard(output);
+CORE_NORETURN void fail_out_of_memory(u8* block) {
+    core_free(block);
     fatal_error("Out of memory");
 }
 
-CORE_NORETURN void fail_overlap(Output& output, i32 distance, i32 code) {
-    discard(output);
-    fatal_error("Decompress error 1: %d %d %d", output.decoded, distance, -code);
+CORE_NORETURN void fail_overlap(u8* block, i32 decoded, i32 distance, i32 code) {
+    core_free(block);
+    fatal_error("Decompress error 1: %d %d %d", decoded, distance, -code);
 }
 
 // token_end is where the token that does not fit would end.
-CORE_NORETURN void fail_truncated(Output& output, i64 token_end, i32 end) {
-    discard(output);
-    fatal_error("Decompress error 2 b=%d max=%d",
-                token_end > i32_max ? i32_max : static_cast<i32>(token_end), end);
+CORE_NORETURN void fail_truncated(u8* block, i64 token_end, i32 end) {
+    core_free(block);
+    fatal_error("Decompress error 2 b=%d max=%d", token_end > i32_max ? i32_max : static_cast<i32>(token_end), end);
 }
 
 void reserve(Output& output, i32 reservation) {
@@ -70,25 +65,34 @@ void reserve(Output& output, i32 reservation) {
     output.reserved = reservation;
 }
 
-// Makes room for n more decoded bytes; a copy step past them lands in the
-// slack.
-inline u8* room_for(Output& output, i32 n) {
-    i64 needed = static_cast<i64>(output.decoded) + n;
-    if (needed > output.reserved) {
-        if (needed > reservation_limit) fail_out_of_memory(output);
-        i64 doubled = 2 * static_cast<i64>(output.reserved);
-        if (doubled > reservation_limit) doubled = reservation_limit;
-        reserve(output, static_cast<i32>(needed > doubled ? needed : doubled));
-    }
-    return output.block + output.decoded;
+// Grows the block so that n bytes fit behind the decoded ones; a copy step
+// past them lands in the slack.
+void grow(Output& output, i32 decoded, i32 n) {
+    i64 needed = static_cast<i64>(decoded) + n;
+    if (needed > reservation_limit) fail_out_of_memory(output.block);
+    i64 doubled = 2 * static_cast<i64>(output.reserved);
+    if (doubled > reservation_limit) doubled = reservation_limit;
+    reserve(output, static_cast<i32>(needed > doubled ? needed : doubled));
 }
 
-inline void copy_in_steps(u8* destination, const u8* source, i32 n) {
+inline void copy_step_at(u8* destination, const u8* source) {
     u8 step[copy_step];
-    for (i32 i = 0; i < n; i += copy_step) {
-        memcpy(step, source + i, copy_step);
-        memcpy(destination + i, step, copy_step);
-    }
+    memcpy(step, source, copy_step);
+    memcpy(destination, step, copy_step);
+}
+
+// Two steps unconditionally, since most tokens are that short: the loop and
+// its mispredicted exit are left to the long ones.
+inline void copy_in_steps(u8* destination, const u8* source, i32 n) {
+    copy_step_at(destination, source);
+    copy_step_at(destination + copy_step, source + copy_step);
+    for (i32 i = 2 * copy_step; i < n; i += copy_step) copy_step_at(destination + i, source + i);
+}
+
+inline void fill_in_steps(u8* destination, u8 value, i32 n) {
+    u8 step[copy_step];
+    memset(step, value, copy_step);
+    for (i32 i = 0; i < n; i += copy_step) memcpy(destination + i, step, copy_step);
 }
 
 }  // namespace
@@ -127,59 +131,80 @@ bool decode_block(u8** data, i32* length) {
     const i32 end = *length;
     if (load_le32(in) != block_magic) return false;
 
-    Output output = {nullptr, 0, 0};
+    Output output = {nullptr, 0};
     i64 reservation = 2 * static_cast<i64>(end);
     reserve(output, static_cast<i32>(reservation > reservation_limit ? reservation_limit : reservation));
+    u8* block = output.block;
+    i32 reserved = output.reserved;
+    i32 decoded = 0;
 
     i32 pos = block_magic_size;
     while (pos < end) {
-        i32 code = static_cast<int8_t>(in[pos++]);
-        i32 available = end - pos;
-        if (code > 0) {
-            if (code > available) fail_truncated(output, static_cast<i64>(pos) + code, end);
-            u8* out = room_for(output, code);
-            if (available >= copy_step && code <= copy_step) {
-                copy_in_steps(out, in + pos, copy_step);
-            } else {
-                memcpy(out, in + pos, static_cast<size_t>(code));
+        u32 code = in[pos++];
+        if (code - 1 < code_run - 1) {
+            i32 n = static_cast<i32>(code);
+            i32 available = end - pos;
+            if (n > available) fail_truncated(block, static_cast<i64>(pos) + n, end);
+            if (n > reserved - decoded) {
+                grow(output, decoded, n);
+                block = output.block;
+                reserved = output.reserved;
             }
-            output.decoded += code;
-            pos += code;
-        } else if (code < 0) {
-            if (available < 2) fail_truncated(output, static_cast<i64>(pos) + 2, end);
-            if (code == -128) {
-                i32 count = in[pos + 1] + run_min;
-                memset(room_for(output, count), in[pos], static_cast<size_t>(count));
-                output.decoded += count;
+            // Whole steps when the input has them; the last token may not.
+            if (n <= available - (2 * copy_step - 1)) {
+                copy_in_steps(block + decoded, in + pos, n);
             } else {
-                i32 distance = static_cast<i32>(load_le16(in + pos)) + distance_bias;
-                i32 n = distance_bias - code;
-                if (distance > output.decoded || n > distance)
-                    fail_overlap(output, distance, code);
-                u8* out = room_for(output, n);
-                copy_in_steps(out, out - distance, n);
-                output.decoded += n;
+                memcpy(block + decoded, in + pos, static_cast<size_t>(n));
             }
+            decoded += n;
+            pos += n;
+            // A literal is nearly always followed by a back-reference; taking
+            // it here lets the branch predictor learn that on its own.
+            if (pos >= end || in[pos] <= code_run) continue;
+            code = in[pos++];
+        } else if (code <= code_run) {
+            if (end - pos < 2) fail_truncated(block, static_cast<i64>(pos) + 2, end);
+            bool run = code == code_run;
+            i32 n = run ? in[pos + 1] + run_min : static_cast<i32>(load_le16(in + pos));
             pos += 2;
-        } else {
-            if (available < 2) fail_truncated(output, static_cast<i64>(pos) + 2, end);
-            i32 count = static_cast<i32>(load_le16(in + pos));
-            pos += 2;
-            if (count > end - pos) fail_truncated(output, static_cast<i64>(pos) + count, end);
-            if (count > 0) memcpy(room_for(output, count), in + pos, static_cast<size_t>(count));
-            output.decoded += count;
-            pos += count;
+            if (!run && n > end - pos) fail_truncated(block, static_cast<i64>(pos) + n, end);
+            if (n > reserved - decoded) {
+                grow(output, decoded, n);
+                block = output.block;
+                reserved = output.reserved;
+            }
+            if (run) {
+                fill_in_steps(block + decoded, in[pos - 2], n);
+            } else {
+                memcpy(block + decoded, in + pos, static_cast<size_t>(n));
+                pos += n;
+            }
+            decoded += n;
+            continue;
         }
+        if (end - pos < 2) fail_truncated(block, static_cast<i64>(pos) + 2, end);
+        i32 n = match_code_base - static_cast<i32>(code);
+        i32 distance = static_cast<i32>(load_le16(in + pos)) + distance_bias;
+        if (distance > decoded || n > distance) fail_overlap(block, decoded, distance, static_cast<int8_t>(code));
+        if (n > reserved - decoded) {
+            grow(output, decoded, n);
+            block = output.block;
+            reserved = output.reserved;
+        }
+        u8* out = block + decoded;
+        copy_in_steps(out, out - distance, n);
+        decoded += n;
+        pos += 2;
     }
 
-    if (output.decoded == 0) {
+    if (decoded == 0) {
         core_free(output.block);
         output.block = nullptr;
-    } else if (output.decoded < output.reserved + output_slack - shrink_threshold) {
-        reserve(output, output.decoded);
+    } else if (decoded < output.reserved + output_slack - shrink_threshold) {
+        reserve(output, decoded);
     }
     *data = output.block;
-    *length = output.decoded;
+    *length = decoded;
     return true;
 }
 

@@ -24,6 +24,12 @@ namespace {
 
 const int tree_depth = 256;
 
+const int token_bits = 23;
+static_assert((size_t(1) << token_bits) > best_chunk_size, "a chunk's token count must fit its bits");
+
+// The cost of one token of the given size in bytes.
+inline int64_t price(size_t bytes) { return (static_cast<int64_t>(bytes) << token_bits) + 1; }
+
 enum TokenKind : u8 { kind_short_literal, kind_long_literal, kind_match, kind_run };
 
 // A sliding-window minimum over positions pushed in increasing order.
@@ -60,7 +66,7 @@ public:
     OptimalParser(const u8* data, size_t size, size_t chunk_size)
         : x_(data),
           n_(size),
-          chunk_size_(chunk_size),
+          chunk_size_(std::min(chunk_size, best_chunk_size)),
           finder_(data, size, tree_depth),
           short_literals_(256),
           long_literals_(queue_size(std::min<size_t>(size, long_literal_max) + 2)),
@@ -107,7 +113,7 @@ private:
         MonotoneQueue& matches = matches_;
         MonotoneQueue& runs = runs_queue_;
         for (MonotoneQueue* queue : {&short_literals, &long_literals, &matches, &runs}) queue->clear();
-        auto literal_key = [this](u32 j) { return static_cast<int64_t>(cost_[j]) - j; };
+        auto literal_key = [this](u32 j) { return cost_[j] - (static_cast<int64_t>(j) << token_bits); };
         auto cost_key = [this](u32 s) { return cost_[s]; };
         for (size_t t = 1; t <= m; ++t) {
             u32 j = static_cast<u32>(t - 1);
@@ -128,15 +134,15 @@ private:
             consider(best, t, runs, kind_run, run_token_size);
             consider(best, t, matches, kind_match, match_token_size);
             u32 s = short_literals.front();
-            take(best, t, literal_key(s) + static_cast<int64_t>(t) + short_literal_header, s, kind_short_literal);
+            take(best, t, literal_key(s) + price(t + short_literal_header), s, kind_short_literal);
             s = long_literals.front();
-            take(best, t, literal_key(s) + static_cast<int64_t>(t) + long_literal_header, s, kind_long_literal);
-            cost_[t] = static_cast<u32>(best);
+            take(best, t, literal_key(s) + price(t + long_literal_header), s, kind_long_literal);
+            cost_[t] = best;
         }
     }
 
     void consider(int64_t& best, size_t t, const MonotoneQueue& queue, TokenKind kind, int size) {
-        if (!queue.empty()) take(best, t, static_cast<int64_t>(cost_[queue.front()]) + size, queue.front(), kind);
+        if (!queue.empty()) take(best, t, cost_[queue.front()] + price(size), queue.front(), kind);
     }
 
     void take(int64_t& best, size_t t, int64_t cost, u32 from, TokenKind kind) {
@@ -171,7 +177,9 @@ private:
     std::vector<u8> lengths_;
     std::vector<uint16_t> distances_;
     std::vector<uint16_t> runs_;
-    std::vector<u32> cost_;
+    // Bytes in the high bits, tokens in the low ones: of two parses of one
+    // size the one with fewer tokens wins, and it decodes faster.
+    std::vector<int64_t> cost_;
     std::vector<u32> from_;
     std::vector<TokenKind> kind_;
     // Sized for their windows: 127, 65,535, 131 and 261 positions.

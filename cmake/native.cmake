@@ -16,6 +16,7 @@ set(SEA_NATIVE ON)
 add_subdirectory(foundation)
 add_subdirectory(archive)
 add_subdirectory(builder)
+add_subdirectory(bench)
 add_subdirectory(platform)
 add_subdirectory(tests/native)
 
