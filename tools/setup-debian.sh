@@ -11,6 +11,7 @@ packages=(
     googletest libgtest-dev
     libtomlplusplus-dev liblz4-dev zlib1g-dev
     nsis fonts-dejavu-core
+    imagemagick x11-utils fonts-liberation
 )
 
 missing=()
