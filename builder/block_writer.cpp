@@ -13,7 +13,8 @@ void require(bool condition, const char* what) {
 
 }  // namespace
 
-BlockWriter::BlockWriter() {
+BlockWriter::BlockWriter(size_t expected) {
+    block_.reserve(expected + block_magic_size);
     block_.resize(block_magic_size);
     store_le32(block_.data(), block_magic);
 }
@@ -21,15 +22,14 @@ BlockWriter::BlockWriter() {
 void BlockWriter::short_literal(const u8* bytes, int n) {
     require(n >= 1 && n <= short_literal_max, "short literal length");
     block_.push_back(static_cast<u8>(n));
-    block_.insert(block_.end(), bytes, bytes + n);
+    append(bytes, static_cast<size_t>(n));
 }
 
 void BlockWriter::long_literal(const u8* bytes, int n) {
     require(n >= 0 && n <= long_literal_max, "long literal length");
-    block_.push_back(code_long_literal);
-    block_.push_back(static_cast<u8>(n));
-    block_.push_back(static_cast<u8>(n >> 8));
-    block_.insert(block_.end(), bytes, bytes + n);
+    const u8 token[3] = {code_long_literal, static_cast<u8>(n), static_cast<u8>(n >> 8)};
+    append(token, 3);
+    append(bytes, static_cast<size_t>(n));
 }
 
 void BlockWriter::literals(const u8* bytes, size_t n) {
@@ -67,17 +67,16 @@ size_t BlockWriter::literal_cost(size_t n) {
 
 void BlockWriter::run(u8 value, int length) {
     require(length >= run_min && length <= run_max, "run length");
-    block_.push_back(code_run);
-    block_.push_back(value);
-    block_.push_back(static_cast<u8>(length - run_min));
+    const u8 token[3] = {code_run, value, static_cast<u8>(length - run_min)};
+    append(token, 3);
 }
 
 void BlockWriter::match(int distance, int length) {
     require(length >= match_min && length <= match_max, "match length");
     require(distance >= length && distance <= distance_max, "match distance");
-    block_.push_back(static_cast<u8>(match_code_base - length));
-    block_.push_back(static_cast<u8>(distance - distance_bias));
-    block_.push_back(static_cast<u8>((distance - distance_bias) >> 8));
+    const u8 token[3] = {static_cast<u8>(match_code_base - length), static_cast<u8>(distance - distance_bias),
+                         static_cast<u8>((distance - distance_bias) >> 8)};
+    append(token, 3);
 }
 
 std::vector<u8> BlockWriter::finish() {

@@ -11,7 +11,8 @@
 
 class BlockWriter {
 public:
-    BlockWriter();
+    // expected: the block size to reserve room for.
+    explicit BlockWriter(size_t expected = 0);
 
     // n bytes as literal tokens, split the cheapest way: one short token up
     // to 127, two up to 254, long tokens of up to 65,535 beyond.
@@ -29,5 +30,7 @@ public:
     static size_t literal_cost(size_t n);
 
 private:
+    void append(const u8* bytes, size_t n) { block_.insert(block_.end(), bytes, bytes + n); }
+
     std::vector<u8> block_;
 };

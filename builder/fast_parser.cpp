@@ -32,7 +32,7 @@ public:
     FastParser(const u8* data, size_t size) : x_(data), n_(size), table_(size_t(1) << hash_bits, 0) {}
 
     std::vector<u8> run() {
-        BlockWriter writer;
+        BlockWriter writer(n_ / 2);
         size_t literal_start = 0;
         size_t s = 0;
         // Every position up to here may load 8 bytes.

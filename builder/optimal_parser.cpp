@@ -74,7 +74,7 @@ public:
           runs_queue_(512) {}
 
     std::vector<u8> run() {
-        BlockWriter writer;
+        BlockWriter writer(n_ / 2);
         for (size_t begin = 0; begin < n_; begin += chunk_size_) {
             size_t m = std::min(chunk_size_, n_ - begin);
             find_tokens(begin, m);
