@@ -32,7 +32,7 @@ u32 buffer_checksum(const ByteBuffer& buffer);
 // from core_allocate that the caller owns (null when nothing was decoded) and
 // *length its size; the input block stays with its owner. A corrupt token
 // ends the process with "Decompress error 1: P D L" (bytes decoded so far,
-// the distance, and 4 minus the length) or "Decompress error 2 b=B max=M",
+// the distance, and the length less 4) or "Decompress error 2 b=B max=M",
 // where B is the offset from the block's start at which the token that does
 // not fit would end and M the block's length.
 bool decode_block(u8** data, i32* length);
