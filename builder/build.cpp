@@ -1,0 +1,53 @@
+// Building an installer from a manifest. The stub's date goes into the header
+// as it stands, clamped like the files' dates by SOURCE_DATE_EPOCH, so that a
+// build from the same inputs gives the same bytes.
+#include "builder/build.h"
+
+#include <fstream>
+
+namespace {
+
+Bytes read_source(const ManifestFile& file) {
+    std::ifstream in(file.source, std::ios::binary);
+    if (!in) throw BuildError(file.entry + ": cannot read " + file.source);
+    Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) throw BuildError(file.entry + ": cannot read " + file.source);
+    if (bytes.size() > static_cast<size_t>(i32_max))
+        throw BuildError(file.entry + ": " + file.source + " grew beyond what an installer can hold");
+    return bytes;
+}
+
+}  // namespace
+
+BuildSummary build_installer(const Manifest& manifest, const StubImage& stub, const std::string& output,
+                             const PackOptions& pack, const ManifestOptions& dates, const ReadProgress& progress,
+                             const PackRunner& runner) {
+    if (stub.bytes.empty()) throw BuildError("no installer program to build on; give one with --stub FILE");
+    Bytes payload;
+    for (size_t i = 0; i < manifest.files.size(); ++i) {
+        const ManifestFile& file = manifest.files[i];
+        if (progress) progress(i + 1, manifest.files.size(), file.name);
+        Bytes content = read_source(file);
+        encode_record(payload, file.name, file.kind, file.shortcut_flags, content.data(), content.size(), file.date,
+                      file.label);
+        if (payload.size() > dates.payload_limit)
+            throw BuildError(file.entry + ": " + file.source + " makes the payload larger than an installer can hold");
+    }
+    ArchiveHeader header = manifest.header;
+    header.file_count = static_cast<i32>(manifest.files.size());
+    int64_t stub_time = stub.modified;
+    if (dates.source_date_epoch && stub_time > *dates.source_date_epoch) stub_time = *dates.source_date_epoch;
+    header.stub_date = local_date(stub_time);
+
+    auto pack_all = [&] { return pack_installer(stub.bytes, header, payload, pack); };
+    InstallerParts parts = runner ? runner(pack_all) : pack_all();
+    write_installer(parts, output);
+
+    BuildSummary summary;
+    summary.files = manifest.files.size();
+    summary.plain_payload = payload.size();
+    summary.stored_payload = static_cast<size_t>(header.payload_size);
+    summary.executable = parts.executable.size();
+    summary.disks = parts.disks.size();
+    return summary;
+}

@@ -1,0 +1,32 @@
+// `sea build`: a loaded manifest and the installer stub become an installer
+// on disk. The files are read in the manifest's order, wrapped in records,
+// and packed; nothing is written until the whole installer is in memory.
+#pragma once
+
+#include "builder/manifest.h"
+
+#include <functional>
+
+// The installer program that the archive is appended to, and its date.
+struct StubImage {
+    Bytes bytes;
+    int64_t modified = 0;  // seconds since 1970
+};
+
+struct BuildSummary {
+    size_t files = 0;
+    size_t plain_payload = 0;
+    size_t stored_payload = 0;
+    size_t executable = 0;
+    size_t disks = 0;
+};
+
+// Reports each file as it is read (number from 1, count, archive name).
+typedef std::function<void(size_t, size_t, const std::string&)> ReadProgress;
+// Runs the packing; the `sea` program hands in one that shows the time it
+// takes.
+typedef std::function<InstallerParts(const std::function<InstallerParts()>&)> PackRunner;
+
+BuildSummary build_installer(const Manifest& manifest, const StubImage& stub, const std::string& output,
+                             const PackOptions& pack, const ManifestOptions& dates,
+                             const ReadProgress& progress = nullptr, const PackRunner& runner = nullptr);

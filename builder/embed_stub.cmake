@@ -1,0 +1,28 @@
+# Writes OUTPUT, a C++ source that holds the installer stub STUB (nothing when
+# STUB is empty) and its modification time, for the `sea` program to build
+# on. The file is rewritten only when its text changes, so an unchanged stub
+# costs no new link.
+if(STUB AND EXISTS "${STUB}")
+    file(READ "${STUB}" hex HEX)
+    file(SIZE "${STUB}" size)
+    file(TIMESTAMP "${STUB}" modified "%s" UTC)
+    string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+    string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n" bytes "${bytes}")
+else()
+    set(bytes "0")
+    set(size 0)
+    set(modified 0)
+endif()
+set(text "// Generated from the installer stub by builder/embed_stub.cmake.
+#include <stddef.h>
+extern const unsigned char sea_embedded_stub[] = {
+${bytes}};
+extern const size_t sea_embedded_stub_size = ${size};
+extern const long long sea_embedded_stub_time = ${modified};
+")
+if(EXISTS "${OUTPUT}")
+    file(READ "${OUTPUT}" old)
+endif()
+if(NOT old STREQUAL text)
+    file(WRITE "${OUTPUT}" "${text}")
+endif()

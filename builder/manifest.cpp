@@ -1,0 +1,278 @@
+// The manifest's keys: parsing the TOML file, refusing keys that mean
+// nothing, and turning the values into the header's fields and the list of
+// file entries that manifest_files.cpp expands. Each message starts with the
+// manifest's path and the line of the entry it is about.
+#include "builder/manifest.h"
+
+#include "builder/ansi.h"
+#include "builder/manifest_files.h"
+
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// The header's texts, each given inline or as `KEY_file`.
+struct TextKey {
+    const char* key;
+    String ArchiveHeader::*field;
+    bool multiline;
+};
+
+const TextKey text_keys[] = {
+    {"product_name", &ArchiveHeader::product_name, false},
+    {"publisher", &ArchiveHeader::publisher, false},
+    {"version", &ArchiveHeader::version_text, false},
+    {"default_directory", &ArchiveHeader::default_directory, false},
+    {"start_menu_folder", &ArchiveHeader::start_menu_folder, false},
+    {"product_registry", &ArchiveHeader::product_registry, true},
+    {"welcome", &ArchiveHeader::welcome_text, true},
+    {"licence", &ArchiveHeader::licence_text, true},
+    {"readme", &ArchiveHeader::readme_text, true},
+    {"batch_before", &ArchiveHeader::batch_before, true},
+    {"batch_after", &ArchiveHeader::batch_after, true},
+    {"batch_last", &ArchiveHeader::batch_last, true},
+    {"uninstall_batch1", &ArchiveHeader::uninstall_batch1, true},
+    {"uninstall_batch2", &ArchiveHeader::uninstall_batch2, true},
+};
+
+const char* const other_top_keys[] = {"flags", "date", "file"};
+
+std::string directory_of_manifest(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string read_text_file(const std::string& path, bool& found) {
+    std::ifstream in(path, std::ios::binary);
+    found = static_cast<bool>(in);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// LF and lone CR become CR LF: the installer's edit controls and batch files
+// want Windows line ends.
+std::string windows_line_ends(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\r') {
+            out += "\r\n";
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+class Loader {
+public:
+    Loader(const std::string& path, const ManifestOptions& options)
+        : path_(path), base_(directory_of_manifest(path)), options_(options) {}
+
+    Manifest load() {
+        toml::table table;
+        try {
+            table = toml::parse_file(path_);
+        } catch (const toml::parse_error& error) {
+            throw ManifestError(path_ + ":" + std::to_string(error.source().begin.line) + ": " +
+                                std::string(error.description()));
+        }
+        Manifest manifest;
+        manifest.path = path_;
+        check_top_keys(table);
+        for (const TextKey& key : text_keys) read_text(table, key, manifest.header);
+        if (manifest.header.product_name.is_empty())
+            throw ManifestError(path_ + ": product_name: the product needs a name");
+        manifest.header.flags = read_flags(table);
+        std::optional<DateTime> default_date;
+        if (const toml::node* date = table.get("date")) default_date = read_date(*date, "date");
+        FileExpander expander(path_, base_, options_, default_date);
+        if (const toml::node* files = table.get("file")) {
+            const toml::array* list = files->as_array();
+            if (!list || !list->is_array_of_tables())
+                throw ManifestError(where(*files, "file") + ": write each file as a [[file]] table");
+            for (size_t i = 0; i < list->size(); ++i) {
+                const toml::table& entry = *list->get(i)->as_table();
+                expander.expand(read_file_entry(entry, i + 1), manifest.files);
+            }
+        }
+        return manifest;
+    }
+
+private:
+    std::string where(const toml::node& node, const std::string& what) const {
+        return path_ + ":" + std::to_string(node.source().begin.line) + ": " + what;
+    }
+
+    void check_top_keys(const toml::table& table) const {
+        for (auto&& [key, node] : table) {
+            std::string name(key.str());
+            bool known = std::any_of(std::begin(other_top_keys), std::end(other_top_keys),
+                                     [&](const char* k) { return name == k; });
+            for (const TextKey& text : text_keys) {
+                if (name == text.key || name == std::string(text.key) + "_file") known = true;
+            }
+            if (!known) throw ManifestError(where(node, name) + ": unknown key");
+        }
+    }
+
+    std::string string_value(const toml::node& node, const std::string& what) const {
+        std::optional<std::string> value = node.value<std::string>();
+        if (!node.is_string() || !value) throw ManifestError(where(node, what) + ": must be a text");
+        return *value;
+    }
+
+    // A text the installer can hold: ANSI, no 0 byte, and short enough for
+    // its String.
+    std::string installer_text(const std::string& utf8, const toml::node& node, const std::string& what,
+                               bool multiline) const {
+        std::string ansi;
+        if (!to_ansi(utf8, ansi))
+            throw ManifestError(where(node, what) + ": holds a character outside the Windows-1252 code page");
+        if (ansi.find('\0') != std::string::npos) throw ManifestError(where(node, what) + ": holds a 0 byte");
+        if (!multiline && ansi.find_first_of("\r\n") != std::string::npos)
+            throw ManifestError(where(node, what) + ": must be one line");
+        ansi = windows_line_ends(ansi);
+        if (ansi.size() > static_cast<size_t>(String::max_length))
+            throw ManifestError(where(node, what) + ": longer than the installer's " +
+                                std::to_string(String::max_length) + " bytes");
+        return ansi;
+    }
+
+    void read_text(const toml::table& table, const TextKey& key, ArchiveHeader& header) const {
+        std::string file_key = std::string(key.key) + "_file";
+        const toml::node* inline_text = table.get(key.key);
+        const toml::node* file = table.get(file_key);
+        if (inline_text && file) throw ManifestError(where(*file, file_key) + ": give " + key.key + " or " + file_key + ", not both");
+        std::string utf8;
+        const toml::node* node = inline_text ? inline_text : file;
+        if (!node) return;
+        if (inline_text) {
+            utf8 = string_value(*inline_text, key.key);
+        } else {
+            std::string source = string_value(*file, file_key);
+            std::string path = source.empty() || source[0] == '/' ? source : base_ + source;
+            bool found = false;
+            utf8 = read_text_file(path, found);
+            if (!found) throw ManifestError(where(*file, file_key) + ": cannot read " + path);
+        }
+        (header.*key.field) = installer_text(utf8, *node, inline_text ? key.key : file_key, key.multiline).c_str();
+    }
+
+    u32 read_flags(const toml::table& table) const {
+        const toml::node* node = table.get("flags");
+        if (!node) return 0;
+        const toml::array* list = node->as_array();
+        if (!list) throw ManifestError(where(*node, "flags") + ": must be a list of option names");
+        u32 flags = 0;
+        for (const toml::node& item : *list) {
+            std::string name = string_value(item, "flags");
+            const NamedValue* found = nullptr;
+            for (i32 i = 0; i < header_flag_name_count; ++i) {
+                if (name == header_flag_names[i].name) found = &header_flag_names[i];
+            }
+            if (!found) throw ManifestError(where(item, "flags") + ": unknown option \"" + name + "\"");
+            flags |= found->value;
+        }
+        return flags;
+    }
+
+    DateTime read_date(const toml::node& node, const std::string& what) const {
+        DateTime date;
+        if (node.is_string() && *node.value<std::string>() == "none") return date;
+        toml::date day;
+        toml::time time;
+        if (const toml::value<toml::date_time>* both = node.as_date_time()) {
+            if (!both->get().is_local())
+                throw ManifestError(where(node, what) + ": give the local time without a time zone");
+            day = both->get().date;
+            time = both->get().time;
+        } else if (const toml::value<toml::date>* only = node.as_date()) {
+            day = only->get();
+        } else {
+            throw ManifestError(where(node, what) + ": must be a local date and time (2024-06-01 12:00:00) or \"none\"");
+        }
+        date.year = day.year;
+        date.month = day.month;
+        date.day = day.day;
+        date.hour = time.hour;
+        date.minute = time.minute;
+        date.second = time.second;
+        return date;
+    }
+
+    FileEntrySpec read_file_entry(const toml::table& entry, size_t number) const {
+        FileEntrySpec spec;
+        spec.number = number;
+        spec.line = entry.source().begin.line;
+        const toml::node* source = entry.get("source");
+        spec.describe = path_ + ":" + std::to_string(spec.line) + ": file #" + std::to_string(number);
+        if (!source) throw ManifestError(spec.describe + ": needs a source");
+        spec.source = string_value(*source, "source");
+        spec.describe += " (" + spec.source + ")";
+        for (auto&& [key, node] : entry) {
+            std::string name(key.str());
+            if (name == "source") continue;
+            if (name == "name") {
+                spec.name = installer_text(string_value(node, "name"), node, "name", false);
+                spec.has_name = true;
+            } else if (name == "kind") {
+                spec.kind = read_kind(node, spec.describe);
+            } else if (name == "shortcuts") {
+                spec.shortcut_flags = read_shortcuts(node, spec.describe);
+            } else if (name == "label") {
+                spec.label = installer_text(string_value(node, "label"), node, "label", false);
+                spec.has_label = true;
+            } else if (name == "date") {
+                spec.date = read_date(node, spec.describe + ": date");
+            } else {
+                throw ManifestError(spec.describe + ": unknown key \"" + name + "\"");
+            }
+        }
+        return spec;
+    }
+
+    u32 read_kind(const toml::node& node, const std::string& describe) const {
+        std::string name = string_value(node, "kind");
+        for (i32 i = 0; i < kind_name_count; ++i) {
+            if (name == kind_names[i].name) return kind_names[i].value;
+        }
+        throw ManifestError(describe + ": unknown kind \"" + name + "\" (program, startup, shared or font)");
+    }
+
+    u32 read_shortcuts(const toml::node& node, const std::string& describe) const {
+        const toml::array* list = node.as_array();
+        if (!list) throw ManifestError(describe + ": shortcuts must be a list");
+        u32 flags = 0;
+        for (const toml::node& item : *list) {
+            std::string name = string_value(item, "shortcuts");
+            if (name == "desktop") {
+                flags |= shortcut_desktop;
+            } else if (name == "start_menu") {
+                flags |= shortcut_start_menu;
+            } else {
+                throw ManifestError(describe + ": unknown shortcut \"" + name + "\" (desktop or start_menu)");
+            }
+        }
+        return flags;
+    }
+
+    std::string path_;
+    std::string base_;
+    ManifestOptions options_;
+};
+
+}  // namespace
+
+Manifest load_manifest(const std::string& path, const ManifestOptions& options) {
+    return Loader(path, options).load();
+}

@@ -1,0 +1,138 @@
+// Reading installers with the archive layer's own readers. The executable is
+// read whole into memory and handed to the container checks as a
+// MemoryInput, which moves like the installer's File; the payload is
+// gathered exactly as the installer gathers it, so a part that is missing,
+// empty or short is found here first.
+#include "builder/reader.h"
+
+#include "archive/memory_input.h"
+
+#include <stdio.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+std::string directory_of_file(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The whole file, or false when it cannot be opened. Files beyond the
+// format's 2 GiB are refused before they are read.
+bool read_whole_file(const std::string& path, Bytes& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    if (size < 0) return false;
+    if (size > i32_max) throw ArchiveProblem(0, path + ": larger than 2 GiB, which no installer can be");
+    in.seekg(0, std::ios::beg);
+    out.resize(static_cast<size_t>(size));
+    if (size > 0 && !in.read(reinterpret_cast<char*>(out.data()), size)) return false;
+    return true;
+}
+
+std::string text_of(const String& text) { return std::string(text.text(), static_cast<size_t>(text.length())); }
+
+}  // namespace
+
+ArchiveProblem ArchiveProblem::corrupt(i32 code) {
+    const char* meaning = corrupt_code_meaning(code);
+    return ArchiveProblem(code, "corrupt archive, error code " + std::to_string(code) +
+                                    (meaning ? std::string(": ") + meaning : std::string()));
+}
+
+Installer open_installer(const std::string& path) {
+    Installer installer;
+    installer.path = path;
+    if (!read_whole_file(path, installer.executable)) throw ArchiveProblem(0, "cannot read " + path);
+    MemoryInput input(installer.executable.data(), static_cast<i32>(installer.executable.size()));
+    i32 result = read_archive_header(input, installer.archive_offset, installer.header);
+    if (result == archive_absent) throw ArchiveProblem(0, "no installation archive present");
+    if (result != archive_loaded) throw ArchiveProblem::corrupt(result);
+    installer.payload_start = input.tell();
+    return installer;
+}
+
+GatheredPayload gather_stored_payload(const Installer& installer) {
+    GatheredPayload gathered;
+    const Bytes& exe = installer.executable;
+    const int64_t payload_size = installer.header.payload_size;
+    int64_t chunk = static_cast<int64_t>(exe.size()) - installer.payload_start - trailer_size;
+    if (chunk > 0) {
+        auto start = exe.begin() + installer.payload_start;
+        gathered.stored.assign(start, start + chunk);
+    }
+    gathered.part_sizes.push_back(chunk > 0 ? static_cast<size_t>(chunk) : 0);
+    for (int disk = 2;; ++disk) {
+        int64_t done = static_cast<int64_t>(gathered.stored.size());
+        if (done >= payload_size && (chunk > 0 || payload_size <= 0)) break;
+        std::string name = disk_file_name(disk);
+        std::string path = directory_of_file(installer.path) + name;
+        Bytes part;
+        if (!read_whole_file(path, part))
+            throw ArchiveProblem(0, name + " is missing: the installer would ask for disk #" + std::to_string(disk));
+        if (part.empty()) {
+            char text[4096];
+            snprintf(text, sizeof text, empty_disk_format, path.c_str());
+            throw ArchiveProblem(0, text);
+        }
+        if (done + static_cast<int64_t>(part.size()) > i32_max)
+            throw ArchiveProblem(0, "the payload's parts hold more than 2 GiB");
+        gathered.stored.insert(gathered.stored.end(), part.begin(), part.end());
+        gathered.part_sizes.push_back(part.size());
+        chunk = static_cast<int64_t>(part.size());
+    }
+    return gathered;
+}
+
+Bytes plain_payload(const Installer& installer, const Bytes& stored) {
+    ByteBuffer payload;
+    payload.append_bytes(stored.data(), static_cast<i32>(stored.size()));
+    if (!unpack_payload(payload, installer.header.flags)) throw ArchiveProblem::corrupt(corrupt::payload_block);
+    return Bytes(payload.data(), payload.data() + payload.size());
+}
+
+std::vector<Record> read_records(const Installer& installer, const Bytes& stored) {
+    ByteBuffer payload;
+    payload.append_bytes(stored.data(), static_cast<i32>(stored.size()));
+    if (!unpack_payload(payload, installer.header.flags)) throw ArchiveProblem::corrupt(corrupt::payload_block);
+    std::vector<Record> records;
+    for (i32 i = 0; i < installer.header.file_count; ++i) {
+        FileEntry entry;
+        i32 code = parse_file_entry(payload, entry);
+        if (code == 0 && !is_known_kind(entry.kind)) code = corrupt::unknown_kind;
+        if (code) {
+            ArchiveProblem problem = ArchiveProblem::corrupt(code);
+            throw ArchiveProblem(code, std::string(problem.what()) + " (record " + std::to_string(i + 1) + " of " +
+                                           std::to_string(installer.header.file_count) + ")");
+        }
+        Record record;
+        record.name = text_of(entry.name);
+        record.kind = entry.kind;
+        record.shortcut_flags = entry.shortcut_flags;
+        record.content.assign(entry.content.data(), entry.content.data() + entry.content.size());
+        record.checksum = entry.checksum;
+        record.date = entry.date;
+        record.label = text_of(entry.label);
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+i32 check_stub(const Installer& installer) {
+    u32 sum = block_checksum(installer.executable.data(), installer.archive_offset);
+    return sum == installer.header.stub_checksum ? 0 : corrupt::image_checksum;
+}
+
+std::string date_text(const DateTime& date) {
+    if (!date.is_set()) return "-";
+    char text[80];
+    snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", date.year, date.month, date.day, date.hour,
+             date.minute, date.second);
+    return text;
+}
+
+const char* kind_folder(u32 kind) { return kind_name(kind); }

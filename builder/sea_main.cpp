@@ -1,0 +1,352 @@
+// The `sea` program: one binary with a subcommand per job, in the manner of
+// the familiar archivers. It builds installers from manifests on top of the
+// installer stub embedded in it, and shows, checks, extracts (and, for tests,
+// damages) the installers it finds.
+//
+// The foundation's fatal report (the decoder's "Decompress error" among
+// them) becomes an exception here, so that every failure is printed in one
+// place, temporary files are removed on the way out, and the exit status is
+// 1 for a failure and 2 for a command line it does not understand.
+#include "builder/build.h"
+#include "builder/damage.h"
+#include "builder/extract.h"
+
+#include "builder/ansi.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
+#include <optional>
+#include <string>
+#include <vector>
+
+extern const unsigned char sea_embedded_stub[];
+extern const size_t sea_embedded_stub_size;
+extern const long long sea_embedded_stub_time;
+
+namespace {
+
+const char usage_text[] =
+    "usage: sea build MANIFEST [-o FILE] [--level fast|best] [--disk-size BYTES] [--stub FILE]\n"
+    "       sea info FILE\n"
+    "       sea list FILE\n"
+    "       sea verify FILE\n"
+    "       sea extract FILE [-C DIR]\n"
+    "       sea damage FILE PLACE      (for tests; sea damage --list names the places)\n";
+
+// What the foundation's fatal report carries out of the code below it.
+class FatalReport : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Arguments {
+    std::vector<std::string> words;
+    std::string output;
+    std::string directory = ".";
+    std::string stub;
+    PackOptions pack;
+};
+
+int64_t parse_size(const std::string& text) {
+    char* end = nullptr;
+    long long value = strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end || value < 1 || value > i32_max)
+        throw UsageError("--disk-size needs a number of bytes from 1 to " + std::to_string(i32_max));
+    return value;
+}
+
+Arguments parse_arguments(int argc, char** argv) {
+    Arguments arguments;
+    for (int i = 2; i < argc; ++i) {
+        std::string word = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) throw UsageError(word + " needs a value");
+            return argv[++i];
+        };
+        if (word == "-o") {
+            arguments.output = value();
+        } else if (word == "-C") {
+            arguments.directory = value();
+        } else if (word == "--stub") {
+            arguments.stub = value();
+        } else if (word == "--disk-size") {
+            arguments.pack.disk_size = parse_size(value());
+        } else if (word == "--level") {
+            std::string level = value();
+            if (level == "fast") {
+                arguments.pack.level = CompressionLevel::fast;
+            } else if (level == "best") {
+                arguments.pack.level = CompressionLevel::best;
+            } else {
+                throw UsageError("--level is fast or best");
+            }
+        } else if (word.size() > 1 && word[0] == '-' && word != "--list") {
+            throw UsageError("unknown option " + word);
+        } else {
+            arguments.words.push_back(word);
+        }
+    }
+    return arguments;
+}
+
+void expect_words(const Arguments& arguments, size_t count) {
+    if (arguments.words.size() != count) throw UsageError("wrong number of arguments");
+}
+
+// C notation on one line, shortened when long; the text is shown in UTF-8.
+std::string quoted(const String& ansi_text) {
+    std::string ansi(ansi_text.text(), static_cast<size_t>(ansi_text.length()));
+    std::string text;
+    if (!from_ansi(ansi, text)) text = ansi;
+    const size_t shown = 60;
+    std::string out = "\"";
+    size_t count = 0;
+    for (char c : text) {
+        if (count++ == shown) break;
+        switch (c) {
+            case '\r': out += "\\r"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            default: out += c;
+        }
+    }
+    out += text.size() > shown ? "...\" (" + std::to_string(ansi.size()) + " bytes)" : "\"";
+    return out;
+}
+
+std::string flag_names(u32 flags) {
+    std::string names;
+    u32 named = 0;
+    for (i32 i = 0; i < header_flag_name_count; ++i) {
+        if (flags & header_flag_names[i].value) {
+            names += std::string(names.empty() ? "" : " ") + header_flag_names[i].name;
+            named |= header_flag_names[i].value;
+        }
+    }
+    if (flags & ~named) {
+        char other[40];
+        snprintf(other, sizeof other, "%sother bits 0x%X", names.empty() ? "" : " ", flags & ~named);
+        names += other;
+    }
+    return names;
+}
+
+std::string shortcut_names(u32 flags) {
+    std::string names;
+    if (flags & shortcut_desktop) names += "desktop";
+    if (flags & shortcut_start_menu) names += std::string(names.empty() ? "" : ",") + "start_menu";
+    if (flags & ~(shortcut_desktop | shortcut_start_menu)) names += std::string(names.empty() ? "" : ",") + "other";
+    return names.empty() ? "-" : names;
+}
+
+StubImage load_stub(const Arguments& arguments) {
+    StubImage stub;
+    if (arguments.stub.empty()) {
+        stub.bytes.assign(sea_embedded_stub, sea_embedded_stub + sea_embedded_stub_size);
+        stub.modified = sea_embedded_stub_time;
+        return stub;
+    }
+    FILE* in = fopen(arguments.stub.c_str(), "rb");
+    if (!in) throw BuildError("cannot read the stub " + arguments.stub);
+    unsigned char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) stub.bytes.insert(stub.bytes.end(), buffer, buffer + n);
+    fclose(in);
+    struct stat status;
+    if (stat(arguments.stub.c_str(), &status) == 0) stub.modified = status.st_mtime;
+    return stub;
+}
+
+std::optional<int64_t> source_date_epoch() {
+    const char* text = getenv("SOURCE_DATE_EPOCH");
+    if (!text || !*text) return std::nullopt;
+    char* end = nullptr;
+    long long value = strtoll(text, &end, 10);
+    if (*end || value < 0) throw UsageError("SOURCE_DATE_EPOCH must be a number of seconds");
+    return value;
+}
+
+std::string amount(size_t bytes) {
+    char text[32];
+    if (bytes < 10000) {
+        snprintf(text, sizeof text, "%zu bytes", bytes);
+    } else if (bytes < 10000000) {
+        snprintf(text, sizeof text, "%.1f KB", static_cast<double>(bytes) / 1e3);
+    } else {
+        snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    }
+    return text;
+}
+
+int build(const Arguments& arguments) {
+    expect_words(arguments, 1);
+    ManifestOptions dates;
+    dates.source_date_epoch = source_date_epoch();
+    Manifest manifest = load_manifest(arguments.words[0], dates);
+    std::string output = arguments.output.empty() ? "setup.exe" : arguments.output;
+    bool terminal = isatty(2);
+    ReadProgress progress = nullptr;
+    PackRunner runner = nullptr;
+    if (terminal) {
+        progress = [](size_t n, size_t count, const std::string& name) {
+            fprintf(stderr, "\r\033[Kreading %zu/%zu %s", n, count, name.c_str());
+        };
+        runner = [](const std::function<InstallerParts()>& pack) {
+            auto start = std::chrono::steady_clock::now();
+            std::future<InstallerParts> packed = std::async(std::launch::async, pack);
+            while (packed.wait_for(std::chrono::milliseconds(500)) != std::future_status::ready) {
+                auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+                fprintf(stderr, "\r\033[Kcompressing... %lld s", static_cast<long long>(seconds.count()));
+            }
+            fprintf(stderr, "\r\033[K");
+            return packed.get();
+        };
+    }
+    BuildSummary summary =
+        build_installer(manifest, load_stub(arguments), output, arguments.pack, dates, progress, runner);
+    if (terminal) fprintf(stderr, "\r\033[K");
+    printf("%s: %zu files, payload %s stored in %s, %zu part%s\n", output.c_str(), summary.files,
+           amount(summary.plain_payload).c_str(), amount(summary.stored_payload).c_str(), summary.disks + 1,
+           summary.disks ? "s" : "");
+    return 0;
+}
+
+int info(const Arguments& arguments) {
+    expect_words(arguments, 1);
+    Installer installer = open_installer(arguments.words[0]);
+    const ArchiveHeader& h = installer.header;
+    printf("archive offset     %d\n", installer.archive_offset);
+    printf("flags              0x%08X %s\n", h.flags, flag_names(h.flags).c_str());
+    printf("stub date          %s\n", date_text(h.stub_date).c_str());
+    printf("stub checksum      0x%08X\n", h.stub_checksum);
+    printf("file count         %d\n", h.file_count);
+    printf("payload size       %d\n", h.payload_size);
+    const std::pair<const char*, const String*> texts[] = {
+        {"publisher", &h.publisher},          {"product name", &h.product_name},
+        {"start menu folder", &h.start_menu_folder}, {"default directory", &h.default_directory},
+        {"version", &h.version_text},         {"product registry", &h.product_registry},
+        {"welcome text", &h.welcome_text},    {"licence text", &h.licence_text},
+        {"readme text", &h.readme_text},      {"batch before", &h.batch_before},
+        {"batch after", &h.batch_after},      {"batch last", &h.batch_last},
+        {"uninstall batch 1", &h.uninstall_batch1}, {"uninstall batch 2", &h.uninstall_batch2},
+    };
+    for (const auto& text : texts) printf("%-18s %s\n", text.first, quoted(*text.second).c_str());
+    return 0;
+}
+
+std::string shown_name(const std::string& ansi) {
+    std::string text;
+    return from_ansi(ansi, text) ? text : ansi;
+}
+
+int list(const Arguments& arguments) {
+    expect_words(arguments, 1);
+    Installer installer = open_installer(arguments.words[0]);
+    std::vector<Record> records = read_records(installer, gather_stored_payload(installer).stored);
+    for (const Record& record : records) {
+        printf("%-8s %10zu  %-19s  %-18s  %s  \"%s\"\n", kind_name(record.kind), record.content.size(),
+               date_text(record.date).c_str(), shortcut_names(record.shortcut_flags).c_str(),
+               shown_name(record.name).c_str(), shown_name(record.label).c_str());
+    }
+    return 0;
+}
+
+int verify(const Arguments& arguments) {
+    expect_words(arguments, 1);
+    const std::string& path = arguments.words[0];
+    Installer installer = open_installer(path);
+    if (check_stub(installer)) {
+        ArchiveProblem problem = ArchiveProblem::corrupt(corrupt::image_checksum);
+        bool checked = installer.header.flags & header_flag::uninstall_support;
+        throw ArchiveProblem(problem.code, std::string(problem.what()) +
+                                               (checked ? "" : " (the installer checks it only with uninstall_support)"));
+    }
+    GatheredPayload gathered = gather_stored_payload(installer);
+    std::vector<Record> records = read_records(installer, gathered.stored);
+    std::string parts;
+    for (size_t i = 0; i < gathered.part_sizes.size(); ++i) {
+        parts += (i ? ", " : "") + (i ? disk_file_name(static_cast<int>(i) + 1) : std::string("executable")) + " " +
+                 std::to_string(gathered.part_sizes[i]);
+    }
+    printf("%s: sound, %zu files; payload %d bytes (%s)\n", path.c_str(), records.size(),
+           installer.header.payload_size, parts.c_str());
+    return 0;
+}
+
+int extract(const Arguments& arguments) {
+    expect_words(arguments, 1);
+    Installer installer = open_installer(arguments.words[0]);
+    std::vector<Record> records = read_records(installer, gather_stored_payload(installer).stored);
+    extract_records(records, arguments.directory);
+    printf("%zu files written below %s\n", records.size(), arguments.directory.c_str());
+    return 0;
+}
+
+int damage(const Arguments& arguments) {
+    if (arguments.words.size() == 1 && arguments.words[0] == "--list") {
+        for (size_t i = 0; i < damage_place_count; ++i)
+            printf("%-16s %s\n", damage_places[i].name, damage_places[i].effect);
+        return 0;
+    }
+    expect_words(arguments, 2);
+    damage_installer(arguments.words[0], arguments.words[1]);
+    return 0;
+}
+
+int run(int argc, char** argv) {
+    if (argc < 2) throw UsageError("no command");
+    std::string command = argv[1];
+    if (command == "-h" || command == "--help" || command == "help") {
+        fputs(usage_text, stdout);
+        return 0;
+    }
+    Arguments arguments = parse_arguments(argc, argv);
+    if (command == "build") return build(arguments);
+    if (command == "info") return info(arguments);
+    if (command == "list") return list(arguments);
+    if (command == "verify") return verify(arguments);
+    if (command == "extract") return extract(arguments);
+    if (command == "damage") return damage(arguments);
+    throw UsageError("unknown command " + command);
+}
+
+// The installer's file, for the messages about it.
+std::string subject(int argc, char** argv) {
+    if (argc >= 3 && std::string(argv[1]) != "build" && argv[2][0] != '-') return std::string(argv[2]) + ": ";
+    return "";
+}
+
+}  // namespace
+
+void fatal_error_va(const char* format, va_list arguments) { throw FatalReport(format_to_scratch(format, arguments)); }
+
+void fatal_error(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    fatal_error_va(format, arguments);
+}
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const UsageError& error) {
+        fprintf(stderr, "sea: %s\n%s", error.what(), usage_text);
+        return 2;
+    } catch (const std::exception& error) {
+        fflush(stdout);
+        fprintf(stderr, "sea: %s%s\n", subject(argc, argv).c_str(), error.what());
+        return 1;
+    }
+}

@@ -1,0 +1,188 @@
+// Encoding and packing installers, and writing their files. Numbers are
+// stored with the format's little-endian helpers; sizes are checked against
+// the format's signed 32-bit fields before anything is written, because the
+// installer reads every size and offset as an i32.
+#include "builder/writer.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace {
+
+void put_word(Bytes& out, u32 value) {
+    u8 bytes[4];
+    store_le32(bytes, value);
+    out.insert(out.end(), bytes, bytes + 4);
+}
+
+void put_text(Bytes& out, const char* text, size_t length) {
+    out.insert(out.end(), text, text + length);
+    out.push_back(0);
+}
+
+void put_date(Bytes& out, const DateTime& date) {
+    for (i32 field : {date.year, date.month, date.day, date.hour, date.minute, date.second})
+        put_word(out, static_cast<u32>(field));
+}
+
+struct FieldWriter {
+    Bytes& out;
+    void word(const u32& value) { put_word(out, value); }
+    void word(const i32& value) { put_word(out, static_cast<u32>(value)); }
+    void date(const DateTime& value) { put_date(out, value); }
+    void text(const String& value) { put_text(out, value.text(), static_cast<size_t>(value.length())); }
+};
+
+void append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
+
+// Splits the stored payload: what fits beside the overhead in the
+// executable, then whole disks. A disk file is never empty, since the
+// installer reports an empty disk as fatal.
+void split_payload(const Bytes& stored, size_t overhead, int64_t disk_size, size_t& first,
+                   std::vector<Bytes>& disks) {
+    first = stored.size();
+    if (disk_size <= 0) return;
+    if (static_cast<int64_t>(overhead) > disk_size) {
+        throw BuildError("the disk size " + std::to_string(disk_size) +
+                         " is smaller than the installer program with its header (" + std::to_string(overhead) +
+                         " bytes)");
+    }
+    first = std::min(stored.size(), static_cast<size_t>(disk_size) - overhead);
+    for (size_t at = first; at < stored.size();) {
+        size_t n = std::min(stored.size() - at, static_cast<size_t>(disk_size));
+        disks.emplace_back(stored.begin() + static_cast<long>(at), stored.begin() + static_cast<long>(at + n));
+        at += n;
+    }
+}
+
+std::string directory_of_file(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return "";
+    return path.substr(0, slash + 1);
+}
+
+std::string system_error(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + strerror(errno);
+}
+
+void write_file(const std::string& path, const Bytes& bytes) {
+    FILE* out = fopen(path.c_str(), "wb");
+    if (!out) throw BuildError(system_error("cannot create", path));
+    bool written = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (fclose(out) != 0) written = false;
+    if (!written) {
+        unlink(path.c_str());
+        throw BuildError(system_error("cannot write", path));
+    }
+}
+
+bool exists(const std::string& path) {
+    struct stat status;
+    return lstat(path.c_str(), &status) == 0;
+}
+
+}  // namespace
+
+std::string disk_file_name(int n) { return "Disk" + std::to_string(n) + ".SEA"; }
+
+Bytes encode_header(const ArchiveHeader& header) {
+    Bytes plain;
+    FieldWriter writer = {plain};
+    visit_header_fields(header, writer);
+    return plain;
+}
+
+void encode_record(Bytes& payload, const std::string& name, u32 kind, u32 shortcut_flags, const u8* content,
+                   size_t length, const DateTime& date, const std::string& label) {
+    if (length > static_cast<size_t>(i32_max)) throw BuildError(name + ": more bytes than a record can hold");
+    put_text(payload, name.data(), name.size());
+    put_word(payload, kind);
+    put_word(payload, shortcut_flags);
+    put_word(payload, static_cast<u32>(length));
+    if (length) payload.insert(payload.end(), content, content + length);
+    put_word(payload, block_checksum(content, static_cast<i32>(length)));
+    put_date(payload, date);
+    put_text(payload, label.data(), label.size());
+}
+
+InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, const Bytes& plain_payload,
+                              const PackOptions& options) {
+    if (stub.size() > static_cast<size_t>(i32_max)) throw BuildError("the installer program is too large");
+    Bytes stored;
+    if (header.flags & header_flag::compressed_payload) {
+        if (plain_payload.size() > max_block_input)
+            throw BuildError("the payload is too large for one compressed block");
+        stored = compress_block(plain_payload.data(), plain_payload.size(), options.level);
+        scramble_byte(stored, static_cast<u8>(stored.size()));
+    } else {
+        stored = plain_payload;
+    }
+    if (stored.size() > static_cast<size_t>(i32_max))
+        throw BuildError("the payload is too large: " + std::to_string(stored.size()) + " bytes, at most " +
+                         std::to_string(i32_max));
+    header.payload_size = static_cast<i32>(stored.size());
+    header.stub_checksum = checksum_of(stub);
+
+    Bytes plain_header = encode_header(header);
+    u32 key = checksum_of(plain_header);
+    Bytes header_block = compress_block(plain_header.data(), plain_header.size(), options.level);
+    scramble_dword(header_block, key);
+
+    size_t overhead = stub.size() + archive_start_size + header_block.size() + trailer_size;
+    InstallerParts parts;
+    size_t first = 0;
+    split_payload(stored, overhead, options.disk_size, first, parts.disks);
+    if (overhead + first > static_cast<size_t>(i32_max))
+        throw BuildError("the installer would be larger than 2 GiB; give a disk size");
+
+    Bytes& exe = parts.executable;
+    exe.reserve(overhead + first);
+    append(exe, stub);
+    put_word(exe, archive_magic);
+    put_word(exe, static_cast<u32>(header_block.size()));
+    put_word(exe, key);
+    append(exe, header_block);
+    exe.insert(exe.end(), stored.begin(), stored.begin() + static_cast<long>(first));
+    put_word(exe, static_cast<u32>(stub.size()));
+    return parts;
+}
+
+void write_installer(const InstallerParts& parts, const std::string& path) {
+    std::string directory = directory_of_file(path);
+    if (!directory.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directories(directory, ignored);
+    }
+    std::vector<std::pair<std::string, std::string>> renames;
+    std::string suffix = ".sea-tmp-" + std::to_string(getpid());
+    try {
+        renames.emplace_back(path + suffix, path);
+        write_file(renames.back().first, parts.executable);
+        for (size_t i = 0; i < parts.disks.size(); ++i) {
+            std::string disk = directory + disk_file_name(static_cast<int>(i) + 2);
+            renames.emplace_back(disk + suffix, disk);
+            write_file(renames.back().first, parts.disks[i]);
+        }
+    } catch (...) {
+        for (const auto& rename : renames) unlink(rename.first.c_str());
+        throw;
+    }
+    for (size_t i = 0; i < renames.size(); ++i) {
+        if (rename(renames[i].first.c_str(), renames[i].second.c_str()) != 0) {
+            std::string message = system_error("cannot rename to", renames[i].second);
+            // Half an installer is worse than none.
+            for (size_t j = 0; j < renames.size(); ++j) unlink((j < i ? renames[j].second : renames[j].first).c_str());
+            throw BuildError(message);
+        }
+    }
+    // The disks of an earlier, longer build would only mislead.
+    for (int n = static_cast<int>(parts.disks.size()) + 2;; ++n) {
+        std::string stale = directory + disk_file_name(n);
+        if (!exists(stale) || unlink(stale.c_str()) != 0) break;
+    }
+}
