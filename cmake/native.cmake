@@ -20,6 +20,11 @@ add_subdirectory(bench)
 add_subdirectory(platform)
 add_subdirectory(tests/native)
 
+# A bounded fuzzing run of the codec is part of every test run.
+add_test(NAME fuzz.codec COMMAND ${CMAKE_SOURCE_DIR}/tools/fuzz.sh 60)
+set_tests_properties(fuzz.codec PROPERTIES ENVIRONMENT SEA_FUZZ_DIR=${CMAKE_BINARY_DIR}/fuzz
+    TIMEOUT 900 RUN_SERIAL ON)
+
 if(SEA_WIN32_TREE)
     include(ExternalProject)
     set(SEA_WIN32_DIR ${CMAKE_BINARY_DIR}/win32)

@@ -9,6 +9,7 @@
 // import libraries of the Win32 C runtime do not even offer one).
 #include "core.h"
 
+#include <new>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -86,3 +87,9 @@ void operator delete(void* block) noexcept { free(block); }
 void operator delete[](void* block) noexcept { free(block); }
 void operator delete(void* block, size_t) noexcept { free(block); }
 void operator delete[](void* block, size_t) noexcept { free(block); }
+// The nothrow forms too, so that every new and delete of a program pairs the
+// same allocator; ours never returns empty either way.
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return core_allocate(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return core_allocate(size); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { free(block); }

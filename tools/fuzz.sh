@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the codec's fuzz targets with clang and libFuzzer (AddressSanitizer
-# and UBSan on) in build/fuzz, then runs each for SECONDS (default 60).
+# and UBSan on) in build/fuzz (or $SEA_FUZZ_DIR), then runs each for SECONDS
+# (default 60). The test command runs it through CTest.
 # Fails when a target crashes, leaks, hangs or reports a disagreement; the
 # input that did it is left in build/fuzz as crash-*, leak-* or timeout-*.
 #
@@ -9,7 +10,7 @@ set -eu
 
 seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
-out=$root/build/fuzz
+out=${SEA_FUZZ_DIR:-$root/build/fuzz}
 mkdir -p "$out"
 
 cxx=${CXX_FUZZ:-clang++}

@@ -10,6 +10,16 @@ robot:
     @stub C:\\PATH\\FILE.exe      put the installer stub there
     @program NAME C:\\PATH\\FILE.exe   put the test program NAME.exe there
     @file C:\\PATH\\FILE TEXT     write a file (TEXT in C notation, may be empty)
+    @installer NAME C:\\PATH\\FILE.exe   put the prebuilt installer NAME there
+                                  (NAME/setup.exe of --installers), with its
+                                  disk files Disk2.SEA... beside it
+    @damage C:\\PATH\\FILE.exe PLACE   spoil an installer there (sea damage)
+    @move C:\\FROM C:\\TO           move a file
+
+A preparation that follows an "expect" step runs while the program runs:
+as soon as the robot has recorded the window of every "expect" before it
+(a "sleep" step after it gives the host the time it needs). This is how a
+scenario supplies a file that the program asks for.
 
 Before the first scenario a table may set values with "@set NAME TEXT"; the
 expected transcripts use them as ${NAME}. Every scenario runs in a pristine
@@ -98,8 +108,67 @@ def prepare(prefix, line, args):
         os.makedirs(os.path.dirname(target), exist_ok=True)
         with open(target, "wb") as out:
             out.write(unescape(text).encode("latin-1"))
+    elif verb == "installer":
+        name, _, path = rest.strip().partition(" ")
+        if not args.installers:
+            raise ValueError("@installer needs --installers")
+        target = windows_to_host(prefix, path.strip())
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        source = os.path.join(args.installers, name)
+        shutil.copyfile(os.path.join(source, "setup.exe"), target)
+        for disk in sorted(os.listdir(source)):
+            if re.fullmatch(r"Disk\d+\.SEA", disk):
+                shutil.copyfile(os.path.join(source, disk), os.path.join(os.path.dirname(target), disk))
+    elif verb == "damage":
+        path, _, place = rest.strip().rpartition(" ")
+        if not args.sea:
+            raise ValueError("@damage needs --sea")
+        subprocess.run([args.sea, "damage", windows_to_host(prefix, path), place], check=True)
+    elif verb == "move":
+        source, _, target = rest.strip().partition(" ")
+        target = windows_to_host(prefix, target.strip())
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        shutil.move(windows_to_host(prefix, source), target)
     else:
         raise ValueError(f"unknown preparation: {line}")
+
+
+def run_robot(prefix, steps, during, args):
+    """Runs the robot on the steps and reads its transcript as it comes, so
+    that the preparations in `during` run once their windows are recorded."""
+    robot = subprocess.Popen(
+        [SANDBOX, "run", prefix, "C:\\sea-tools\\robot.exe", "--timeout", str(args.timeout)],
+        stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, encoding="latin-1")
+    robot.stdin.write("\n".join(steps) + "\n")
+    robot.stdin.close()
+    errors = []
+    drain = threading.Thread(target=lambda: errors.append(robot.stderr.read()))
+    drain.start()
+    lines = []
+
+    def read():
+        windows = 0
+        pending = list(during)
+        for line in robot.stdout:
+            lines.append(line)
+            windows += line.startswith("window ")
+            while pending and pending[0][0] <= windows:
+                line = pending.pop(0)[1]
+                try:
+                    prepare(prefix, line, args)
+                except Exception as error:  # shows in the transcript, which then differs
+                    lines.append(f"error in {line}: {error}\n")
+
+    reader = threading.Thread(target=read)
+    reader.start()
+    try:
+        robot.wait(timeout=args.timeout * (len(steps) + 2) + 60)
+    except subprocess.TimeoutExpired:
+        robot.kill()
+        robot.wait()
+    reader.join()
+    drain.join()
+    return "".join(lines).replace("\r\n", "\n").strip("\n"), "".join(errors)
 
 
 def run_scenario(scenario, args, work):
@@ -110,16 +179,17 @@ def run_scenario(scenario, args, work):
         os.makedirs(tools, exist_ok=True)
         shutil.copyfile(args.robot, os.path.join(tools, "robot.exe"))
         steps = []
+        during = []  # (windows recorded before it runs, preparation)
+        expects = 0
         for line in scenario.script:
-            if line.startswith("@"):
+            if line.startswith("@") and expects:
+                during.append((expects, line))
+            elif line.startswith("@"):
                 prepare(prefix, line, args)
             else:
                 steps.append(line)
-        result = subprocess.run(
-            [SANDBOX, "run", prefix, "C:\\sea-tools\\robot.exe", "--timeout", str(args.timeout)],
-            input="\n".join(steps) + "\n", capture_output=True, text=True, encoding="latin-1",
-            timeout=args.timeout * (len(steps) + 2) + 60)
-        return result.stdout.replace("\r\n", "\n").strip("\n"), result.stderr
+                expects += line.strip() == "expect"
+        return run_robot(prefix, steps, during, args)
     finally:
         subprocess.run([SANDBOX, "remove", prefix], check=False)
 
@@ -146,6 +216,8 @@ def main():
     parser.add_argument("--stub", required=True)
     parser.add_argument("--robot", required=True)
     parser.add_argument("--programs", help="folder of the test programs")
+    parser.add_argument("--installers", help="folder of prebuilt installers, one folder NAME each")
+    parser.add_argument("--sea", help="the sea tool, for @damage")
     parser.add_argument("--timeout", type=int, default=20)
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--only", help="run the scenarios whose name holds this text")
@@ -164,11 +236,21 @@ def main():
     lock = threading.Lock()
     failures = []
 
-    def one(scenario):
+    def attempt(scenario):
         try:
-            actual, errors = run_scenario(scenario, args, work)
+            return run_scenario(scenario, args, work)
         except Exception as error:  # a broken scenario counts as a failure
-            actual, errors = f"error {error}", ""
+            return f"error {error}", ""
+
+    def one(scenario):
+        actual, errors = attempt(scenario)
+        # A robot error on a loaded machine (a box that never showed, a
+        # time-out) is tried once more; a wrong transcript never is, and the
+        # retry is reported.
+        if actual != scenario.expected and "\nerror " in "\n" + actual:
+            with lock:
+                print(f"RETRY {scenario.name}: {actual.splitlines()[-1]}", flush=True)
+            actual, errors = attempt(scenario)
         with lock:
             if args.show:
                 print(f"--- {scenario.name}")
