@@ -38,4 +38,6 @@ if(SEA_WIN32_TREE)
         INSTALL_COMMAND ""
         USES_TERMINAL_BUILD ON)
     add_subdirectory(tests/wine)
+    # The demo product's installer (target `demo`), built on the stub of that tree.
+    add_subdirectory(examples/demo)
 endif()

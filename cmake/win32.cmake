@@ -28,3 +28,5 @@ add_subdirectory(installer)
 add_subdirectory(tools/robot)
 add_subdirectory(tests/win32)
 add_subdirectory(tests/programs)
+# The demo product's programs.
+add_subdirectory(examples/demo)
