@@ -205,6 +205,7 @@ int build(const Arguments& arguments) {
         };
         runner = [](const std::function<InstallerParts()>& pack) {
             auto start = std::chrono::steady_clock::now();
+            fprintf(stderr, "\r\033[Kcompressing...");
             std::future<InstallerParts> packed = std::async(std::launch::async, pack);
             while (packed.wait_for(std::chrono::milliseconds(500)) != std::future_status::ready) {
                 auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
