@@ -210,35 +210,35 @@ private:
         return date;
     }
 
-    FileEntrySpec read_file_entry(const toml::table& entry, size_t number) const {
-        FileEntrySpec spec;
-        spec.number = number;
-        spec.line = entry.source().begin.line;
+    FileRequest read_file_entry(const toml::table& entry, size_t number) const {
+        FileRequest request;
+        request.number = number;
+        request.line = entry.source().begin.line;
         const toml::node* source = entry.get("source");
-        spec.describe = path_ + ":" + std::to_string(spec.line) + ": file #" + std::to_string(number);
-        if (!source) throw ManifestError(spec.describe + ": needs a source");
-        spec.source = string_value(*source, "source");
-        spec.describe += " (" + spec.source + ")";
+        request.describe = path_ + ":" + std::to_string(request.line) + ": file #" + std::to_string(number);
+        if (!source) throw ManifestError(request.describe + ": needs a source");
+        request.source = string_value(*source, "source");
+        request.describe += " (" + request.source + ")";
         for (auto&& [key, node] : entry) {
             std::string name(key.str());
             if (name == "source") continue;
             if (name == "name") {
-                spec.name = installer_text(string_value(node, "name"), node, "name", false);
-                spec.has_name = true;
+                request.name = installer_text(string_value(node, "name"), node, "name", false);
+                request.has_name = true;
             } else if (name == "kind") {
-                spec.kind = read_kind(node, spec.describe);
+                request.kind = read_kind(node, request.describe);
             } else if (name == "shortcuts") {
-                spec.shortcut_flags = read_shortcuts(node, spec.describe);
+                request.shortcut_flags = read_shortcuts(node, request.describe);
             } else if (name == "label") {
-                spec.label = installer_text(string_value(node, "label"), node, "label", false);
-                spec.has_label = true;
+                request.label = installer_text(string_value(node, "label"), node, "label", false);
+                request.has_label = true;
             } else if (name == "date") {
-                spec.date = read_date(node, spec.describe + ": date");
+                request.date = read_date(node, request.describe + ": date");
             } else {
-                throw ManifestError(spec.describe + ": unknown key \"" + name + "\"");
+                throw ManifestError(request.describe + ": unknown key \"" + name + "\"");
             }
         }
-        return spec;
+        return request;
     }
 
     u32 read_kind(const toml::node& node, const std::string& describe) const {

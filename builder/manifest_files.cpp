@@ -102,24 +102,24 @@ std::string name_problem(const std::string& name) {
     return "";
 }
 
-void FileExpander::expand(const FileEntrySpec& spec, std::vector<ManifestFile>& files) {
+void FileExpander::expand(const FileRequest& request, std::vector<ManifestFile>& files) {
     std::string source;
-    for (size_t i = 0; i < spec.source.size(); ++i) {
-        if (spec.source.compare(i, 2, "${") != 0) {
-            source += spec.source[i];
+    for (size_t i = 0; i < request.source.size(); ++i) {
+        if (request.source.compare(i, 2, "${") != 0) {
+            source += request.source[i];
             continue;
         }
-        size_t end = spec.source.find('}', i);
-        if (end == std::string::npos) throw ManifestError(spec.describe + ": \"${\" without \"}\"");
-        std::string variable = spec.source.substr(i + 2, end - i - 2);
+        size_t end = request.source.find('}', i);
+        if (end == std::string::npos) throw ManifestError(request.describe + ": \"${\" without \"}\"");
+        std::string variable = request.source.substr(i + 2, end - i - 2);
         const char* value = getenv(variable.c_str());
-        if (!value) throw ManifestError(spec.describe + ": the environment variable " + variable + " is not set");
+        if (!value) throw ManifestError(request.describe + ": the environment variable " + variable + " is not set");
         source += value;
         i = end;
     }
-    if (source.empty()) throw ManifestError(spec.describe + ": the source is empty");
+    if (source.empty()) throw ManifestError(request.describe + ": the source is empty");
     std::string path = source[0] == '/' ? source : base_ + source;
-    if (spec.has_name && spec.name.empty()) throw ManifestError(spec.describe + ": the name is empty");
+    if (request.has_name && request.name.empty()) throw ManifestError(request.describe + ": the name is empty");
 
     std::vector<Found> found;
     bool many = true;
@@ -136,71 +136,71 @@ void FileExpander::expand(const FileEntrySpec& spec, std::vector<ManifestFile>& 
                 found.push_back({match, base_name(match)});
             }
         }
-        if (found.empty()) throw ManifestError(spec.describe + ": no file matches " + path);
+        if (found.empty()) throw ManifestError(request.describe + ": no file matches " + path);
     } else {
         std::error_code error;
         fs::file_status status = fs::status(path, error);
-        if (error || !fs::exists(status)) throw ManifestError(spec.describe + ": source not found: " + path);
+        if (error || !fs::exists(status)) throw ManifestError(request.describe + ": source not found: " + path);
         if (fs::is_directory(status)) {
             found = walk(path);
-            if (found.empty()) throw ManifestError(spec.describe + ": no file below " + path);
+            if (found.empty()) throw ManifestError(request.describe + ": no file below " + path);
         } else if (fs::is_regular_file(status)) {
             found.push_back({path, base_name(path)});
             many = false;
         } else {
-            throw ManifestError(spec.describe + ": not a file or directory: " + path);
+            throw ManifestError(request.describe + ": not a file or directory: " + path);
         }
     }
-    if (many && spec.has_label) throw ManifestError(spec.describe + ": a label needs a source of one file");
-    for (const Found& file : found) add(spec, file.path, file.relative, many, files);
+    if (many && request.has_label) throw ManifestError(request.describe + ": a label needs a source of one file");
+    for (const Found& file : found) add(request, file.path, file.relative, many, files);
 }
 
-void FileExpander::add(const FileEntrySpec& spec, const std::string& path, const std::string& relative, bool many,
+void FileExpander::add(const FileRequest& request, const std::string& path, const std::string& relative, bool many,
                        std::vector<ManifestFile>& files) {
     ManifestFile file;
     file.source = path;
-    file.entry = spec.describe;
+    file.entry = request.describe;
     std::string relative_ansi;
     if (!to_ansi(relative, relative_ansi))
-        throw ManifestError(spec.describe + ": " + relative + ": the name has no place in the Windows-1252 code page");
-    if (!many && spec.has_name) {
-        file.name = backslashes(spec.name);
-    } else if (spec.has_name) {
-        file.name = backslashes(spec.name + "/" + relative_ansi);
+        throw ManifestError(request.describe + ": " + relative + ": the name has no place in the Windows-1252 code page");
+    if (!many && request.has_name) {
+        file.name = backslashes(request.name);
+    } else if (request.has_name) {
+        file.name = backslashes(request.name + "/" + relative_ansi);
     } else {
         file.name = backslashes(relative_ansi);
     }
     std::string problem = name_problem(file.name);
-    if (!problem.empty()) throw ManifestError(spec.describe + ": name \"" + file.name + "\": " + problem);
-    if (spec.kind == kind_font && file.name.find('\\') != std::string::npos)
-        throw ManifestError(spec.describe + ": name \"" + file.name +
+    if (!problem.empty()) throw ManifestError(request.describe + ": name \"" + file.name + "\": " + problem);
+    if (request.kind == kind_font && file.name.find('\\') != std::string::npos)
+        throw ManifestError(request.describe + ": name \"" + file.name +
                             "\": a font goes straight into the Fonts folder, without a directory");
-    if (spec.shortcut_flags && spec.kind != kind_program && spec.kind != kind_startup_program)
-        throw ManifestError(spec.describe + ": shortcuts are made for programs and startup programs only");
-    file.kind = spec.kind;
-    file.shortcut_flags = spec.shortcut_flags;
-    file.label = spec.has_label ? spec.label : stem(file.name);
+    if (request.shortcut_flags && request.kind != kind_program && request.kind != kind_startup_program)
+        throw ManifestError(request.describe + ": shortcuts are made for programs and startup programs only");
+    file.kind = request.kind;
+    file.shortcut_flags = request.shortcut_flags;
+    file.label = request.has_label ? request.label : stem(file.name);
 
     struct stat status;
-    if (stat(path.c_str(), &status) != 0) throw ManifestError(spec.describe + ": cannot read " + path);
+    if (stat(path.c_str(), &status) != 0) throw ManifestError(request.describe + ": cannot read " + path);
     file.size = static_cast<uint64_t>(status.st_size);
-    file.date = date_of(spec, static_cast<int64_t>(status.st_mtime));
+    file.date = date_of(request, static_cast<int64_t>(status.st_mtime));
 
     // The record's length is an i32, and the whole plain payload must fit
     // the block that carries it.
     uint64_t record = file.size + file.name.size() + file.label.size() + record_fixed_size;
     if (file.size > static_cast<uint64_t>(i32_max))
-        throw ManifestError(spec.describe + ": " + path + " is larger than a file of an installer can be (" +
+        throw ManifestError(request.describe + ": " + path + " is larger than a file of an installer can be (" +
                             std::to_string(i32_max) + " bytes)");
     payload_ += record;
     if (payload_ > options_.payload_limit)
-        throw ManifestError(spec.describe + ": " + path + " makes the payload larger than an installer can hold (" +
+        throw ManifestError(request.describe + ": " + path + " makes the payload larger than an installer can hold (" +
                             std::to_string(options_.payload_limit) + " bytes)");
     files.push_back(file);
 }
 
-DateTime FileExpander::date_of(const FileEntrySpec& spec, int64_t modified) const {
-    if (spec.date) return *spec.date;
+DateTime FileExpander::date_of(const FileRequest& request, int64_t modified) const {
+    if (request.date) return *request.date;
     if (default_date_) return *default_date_;
     if (options_.source_date_epoch && modified > *options_.source_date_epoch) modified = *options_.source_date_epoch;
     return local_date(modified);

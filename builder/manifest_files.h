@@ -8,7 +8,7 @@
 #include "builder/manifest.h"
 
 // One [[file]] entry as the manifest writes it.
-struct FileEntrySpec {
+struct FileRequest {
     size_t number = 0;
     size_t line = 0;
     std::string describe;  // "demo.toml:12: file #3 (bin/*.exe)"
@@ -29,12 +29,12 @@ public:
         : manifest_(manifest), base_(base), options_(options), default_date_(default_date) {}
 
     // Appends the entry's files; throws ManifestError naming the entry.
-    void expand(const FileEntrySpec& spec, std::vector<ManifestFile>& files);
+    void expand(const FileRequest& request, std::vector<ManifestFile>& files);
 
 private:
-    void add(const FileEntrySpec& spec, const std::string& path, const std::string& relative, bool many,
+    void add(const FileRequest& request, const std::string& path, const std::string& relative, bool many,
              std::vector<ManifestFile>& files);
-    DateTime date_of(const FileEntrySpec& spec, int64_t modified) const;
+    DateTime date_of(const FileRequest& request, int64_t modified) const;
 
     std::string manifest_;
     std::string base_;
