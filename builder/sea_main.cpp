@@ -178,6 +178,10 @@ std::optional<int64_t> source_date_epoch() {
     return value;
 }
 
+std::string counted(size_t n, const char* thing) {
+    return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
+}
+
 std::string amount(size_t bytes) {
     char text[32];
     if (bytes < 10000) {
@@ -218,7 +222,7 @@ int build(const Arguments& arguments) {
     BuildSummary summary =
         build_installer(manifest, load_stub(arguments), output, arguments.pack, dates, progress, runner);
     if (terminal) fprintf(stderr, "\r\033[K");
-    printf("%s: %zu files, payload %s stored in %s, %zu part%s\n", output.c_str(), summary.files,
+    printf("%s: %s, payload %s stored in %s, %zu part%s\n", output.c_str(), counted(summary.files, "file").c_str(),
            amount(summary.plain_payload).c_str(), amount(summary.stored_payload).c_str(), summary.disks + 1,
            summary.disks ? "s" : "");
     return 0;
@@ -281,7 +285,7 @@ int verify(const Arguments& arguments) {
         parts += (i ? ", " : "") + (i ? disk_file_name(static_cast<int>(i) + 1) : std::string("executable")) + " " +
                  std::to_string(gathered.part_sizes[i]);
     }
-    printf("%s: sound, %zu files; payload %d bytes (%s)\n", path.c_str(), records.size(),
+    printf("%s: sound, %s; payload %d bytes (%s)\n", path.c_str(), counted(records.size(), "file").c_str(),
            installer.header.payload_size, parts.c_str());
     return 0;
 }
@@ -291,7 +295,7 @@ int extract(const Arguments& arguments) {
     Installer installer = open_installer(arguments.words[0]);
     std::vector<Record> records = read_records(installer, gather_stored_payload(installer).stored);
     extract_records(records, arguments.directory);
-    printf("%zu files written below %s\n", records.size(), arguments.directory.c_str());
+    printf("%s written below %s\n", counted(records.size(), "file").c_str(), arguments.directory.c_str());
     return 0;
 }
 
