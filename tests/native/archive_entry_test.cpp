@@ -2,6 +2,7 @@
 // field, the code of every damaged record, and the payload's unscrambling
 // and decompression with the position left at 0 whatever happens.
 #include "archive/archive.h"
+#include "tests/native/archive_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -9,19 +10,6 @@
 #include <vector>
 
 namespace {
-
-typedef std::vector<u8> Bytes;
-
-void put_word(Bytes& out, u32 value) {
-    u8 bytes[4];
-    store_le32(bytes, value);
-    out.insert(out.end(), bytes, bytes + 4);
-}
-
-void put_text(Bytes& out, const std::string& text) {
-    out.insert(out.end(), text.begin(), text.end());
-    out.push_back(0);
-}
 
 struct Record {
     std::string name = "bin\\demo.exe";

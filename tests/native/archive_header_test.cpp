@@ -3,6 +3,7 @@
 // executable's archive can be damaged, read the way the installer reads its
 // own file (MemoryInput behaves like the File object).
 #include "archive/archive.h"
+#include "tests/native/archive_bytes.h"
 #include "archive/memory_input.h"
 
 #include <gtest/gtest.h>
@@ -11,19 +12,6 @@
 #include <vector>
 
 namespace {
-
-typedef std::vector<u8> Bytes;
-
-void put_word(Bytes& out, u32 value) {
-    u8 bytes[4];
-    store_le32(bytes, value);
-    out.insert(out.end(), bytes, bytes + 4);
-}
-
-void put_text(Bytes& out, const std::string& text) {
-    out.insert(out.end(), text.begin(), text.end());
-    out.push_back(0);
-}
 
 // All nineteen fields, in the order of the format's table, each with a value
 // of its own.
