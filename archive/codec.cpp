@@ -26,6 +26,12 @@ const i32 output_slack = 64;
 const i32 shrink_threshold = 512;
 const i32 reservation_limit = i32_max - output_slack;
 static_assert(output_slack >= 2 * copy_step, "two copy steps must fit the slack");
+// Most of a block is decoded two literal and back-reference pairs at a time
+// without looking at either end: only while two pairs, with the whole steps
+// that copy them, lie inside the input and fit the reservation.
+const i32 literal_reach = (short_literal_max + copy_step - 1) / copy_step * copy_step;
+const i32 unchecked_input_margin = 2 * (short_literal_header + literal_reach + match_token_size);
+const i32 unchecked_output_margin = 2 * (short_literal_max + match_max);
 
 // The output block under construction; the decoder keeps copies of these in
 // locals and hands them here only to grow or to give up.
@@ -89,6 +95,34 @@ inline void copy_in_steps(u8* destination, const u8* source, i32 n) {
     for (i32 i = 2 * copy_step; i < n; i += copy_step) copy_step_at(destination + i, source + i);
 }
 
+// A literal if one comes next, then the back-reference that nearly always
+// follows it. False, with the literal decoded, when the next token is not a
+// back-reference; the caller has made sure that both would fit.
+inline bool decode_pair_unchecked(const u8*& in, u8*& out, u8* block) {
+    u32 code = *in;
+    if (code - 1 < code_run - 1) {
+        copy_step_at(out, in + 1);
+        copy_step_at(out + copy_step, in + 1 + copy_step);
+        if (__builtin_expect(code > 2 * copy_step, 0)) {
+            for (u32 i = 2 * copy_step; i < code; i += copy_step) copy_step_at(out + i, in + 1 + i);
+        }
+        out += code;
+        in += code + 1;
+        code = *in;
+    }
+    if (__builtin_expect(code <= code_run, 0)) return false;
+    i32 n = match_code_base - static_cast<i32>(code);
+    i32 distance = static_cast<i32>(load_le16(in + 1)) + distance_bias;
+    i32 decoded = static_cast<i32>(out - block);
+    if (__builtin_expect(distance > decoded || n > distance, 0)) {
+        fail_overlap(block, decoded, distance, static_cast<int8_t>(code));
+    }
+    copy_in_steps(out, out - distance, n);
+    out += n;
+    in += match_token_size;
+    return true;
+}
+
 inline void fill_in_steps(u8* destination, u8 value, i32 n) {
     u8 step[copy_step];
     memset(step, value, copy_step);
@@ -138,30 +172,33 @@ bool decode_block(u8** data, i32* length) {
     i32 reserved = output.reserved;
     i32 decoded = 0;
 
+    const u8* unchecked_end = in + (end > unchecked_input_margin ? end - unchecked_input_margin : 0);
     i32 pos = block_magic_size;
-    while (pos < end) {
+    for (;;) {
+        const u8* ip = in + pos;
+        u8* op = block + decoded;
+        u8* unchecked_out_end = block + (reserved > unchecked_output_margin ? reserved - unchecked_output_margin : 0);
+        while (ip < unchecked_end && op < unchecked_out_end) {
+            if (!decode_pair_unchecked(ip, op, block) || !decode_pair_unchecked(ip, op, block)) break;
+        }
+        pos = static_cast<i32>(ip - in);
+        decoded = static_cast<i32>(op - block);
+        if (pos >= end) break;
+
+        // One token of any kind, checked, near either end or when a pair
+        // does not apply.
         u32 code = in[pos++];
         if (code - 1 < code_run - 1) {
             i32 n = static_cast<i32>(code);
-            i32 available = end - pos;
-            if (n > available) fail_truncated(block, static_cast<i64>(pos) + n, end);
+            if (n > end - pos) fail_truncated(block, static_cast<i64>(pos) + n, end);
             if (n > reserved - decoded) {
                 grow(output, decoded, n);
                 block = output.block;
                 reserved = output.reserved;
             }
-            // Whole steps when the input has them; the last token may not.
-            if (n <= available - (2 * copy_step - 1)) {
-                copy_in_steps(block + decoded, in + pos, n);
-            } else {
-                memcpy(block + decoded, in + pos, static_cast<size_t>(n));
-            }
+            memcpy(block + decoded, in + pos, static_cast<size_t>(n));
             decoded += n;
             pos += n;
-            // A literal is nearly always followed by a back-reference; taking
-            // it here lets the branch predictor learn that on its own.
-            if (pos >= end || in[pos] <= code_run) continue;
-            code = in[pos++];
         } else if (code <= code_run) {
             if (end - pos < 2) fail_truncated(block, static_cast<i64>(pos) + 2, end);
             bool run = code == code_run;
@@ -180,21 +217,21 @@ bool decode_block(u8** data, i32* length) {
                 pos += n;
             }
             decoded += n;
-            continue;
+        } else {
+            if (end - pos < 2) fail_truncated(block, static_cast<i64>(pos) + 2, end);
+            i32 n = match_code_base - static_cast<i32>(code);
+            i32 distance = static_cast<i32>(load_le16(in + pos)) + distance_bias;
+            if (distance > decoded || n > distance) fail_overlap(block, decoded, distance, static_cast<int8_t>(code));
+            if (n > reserved - decoded) {
+                grow(output, decoded, n);
+                block = output.block;
+                reserved = output.reserved;
+            }
+            u8* out = block + decoded;
+            copy_in_steps(out, out - distance, n);
+            decoded += n;
+            pos += 2;
         }
-        if (end - pos < 2) fail_truncated(block, static_cast<i64>(pos) + 2, end);
-        i32 n = match_code_base - static_cast<i32>(code);
-        i32 distance = static_cast<i32>(load_le16(in + pos)) + distance_bias;
-        if (distance > decoded || n > distance) fail_overlap(block, decoded, distance, static_cast<int8_t>(code));
-        if (n > reserved - decoded) {
-            grow(output, decoded, n);
-            block = output.block;
-            reserved = output.reserved;
-        }
-        u8* out = block + decoded;
-        copy_in_steps(out, out - distance, n);
-        decoded += n;
-        pos += 2;
     }
 
     if (decoded == 0) {

@@ -227,6 +227,42 @@ TEST(DecodeBlock, CorruptTokensEndTheProcessWithTheirReport) {
     }
 }
 
+// The same reports when the corrupt token lies deep inside a long block,
+// far from both of its ends, behind a run of literal and back-reference pairs.
+TEST(DecodeBlock, CorruptTokensDeepInsideALongBlockGiveTheSameReports) {
+    Bytes prefix = {0x05, 'a', 'b', 'c', 'd', 'e'};
+    for (int i = 0; i < 60; ++i) prefix.insert(prefix.end(), {0x03, 'x', 'y', 'z', 0xFF, 0x01, 0x00});
+    // The tokens so far end at offset 430 and decode to 485 bytes.
+    Bytes tail;
+    for (int i = 0; i < 200; ++i) tail.insert(tail.end(), {0xFF, 0x01, 0x00});
+    struct Case {
+        const char* name;
+        Bytes corrupt;
+        Bytes after;
+        const char* report;
+    };
+    const Case cases[] = {
+        {"back-reference longer than its distance", {0xFA, 0x01, 0x00}, tail,
+         "^Decompress error 1: 485 5 6\n$"},
+        {"back-reference longer than its distance after a literal", {0x02, 'p', 'q', 0xFA, 0x01, 0x00}, tail,
+         "^Decompress error 1: 487 5 6\n$"},
+        {"distance beyond the output", {0x81, 0xFF, 0xFF}, tail, "^Decompress error 1: 485 65539 127\n$"},
+        {"short literal past the end after a long stream", tail, {0x7F, 'a'},
+         "^Decompress error 2 b=1158 max=1032\n$"},
+        {"long literal past the end after a long stream", tail, {0x00, 0x10, 0x00, 'a'},
+         "^Decompress error 2 b=1049 max=1034\n$"},
+    };
+    for (const Case& c : cases) {
+        Bytes tokens = prefix;
+        tokens.insert(tokens.end(), c.corrupt.begin(), c.corrupt.end());
+        tokens.insert(tokens.end(), c.after.begin(), c.after.end());
+        Bytes block = block_of(tokens);
+        u8* data = block.data();
+        i32 length = static_cast<i32>(block.size());
+        EXPECT_EXIT(decode_block(&data, &length), ExitedWithCode(1), c.report) << c.name;
+    }
+}
+
 TEST(DecompressInPlace, LeavesTheDecodedBytesReadyToReadFromTheStart) {
     ByteBuffer buffer;
     Bytes block = block_of({0x05, '1', '2', '3', '4', '5', 0xFF, 0x01, 0x00});
