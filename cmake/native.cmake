@@ -26,17 +26,51 @@ set_tests_properties(fuzz.codec PROPERTIES ENVIRONMENT SEA_FUZZ_DIR=${CMAKE_BINA
     TIMEOUT 900 RUN_SERIAL ON)
 
 if(SEA_WIN32_TREE)
+    # The tests run under 32-bit Wine where this machine runs 32-bit code;
+    # where it cannot, they run the same sources built for x86-64 under 64-bit
+    # Wine, from a second cross tree (win64), while the win32 tree still
+    # builds the installer that `sea` carries.
+    execute_process(COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-arch
+                    OUTPUT_VARIABLE SEA_DETECTED_WINE_ARCH OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(SEA_WINE_ARCH ${SEA_DETECTED_WINE_ARCH} CACHE STRING "Wine prefix of the tests: win32 or win64")
     include(ExternalProject)
     set(SEA_WIN32_DIR ${CMAKE_BINARY_DIR}/win32)
+    if(SEA_WINE_ARCH STREQUAL "win64")
+        set(SEA_WIN32_TESTS OFF)
+    else()
+        set(SEA_WIN32_TESTS ON)
+    endif()
     ExternalProject_Add(win32
         SOURCE_DIR ${CMAKE_SOURCE_DIR}
         BINARY_DIR ${SEA_WIN32_DIR}
         CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
                    -DCMAKE_BUILD_TYPE=MinSizeRel
                    -DSEA_WINE_TEMPLATE=${CMAKE_BINARY_DIR}/wine/template
+                   -DSEA_WIN32_TESTS=${SEA_WIN32_TESTS}
         BUILD_ALWAYS ON
         INSTALL_COMMAND ""
         USES_TERMINAL_BUILD ON)
+    # The tree whose programs the Wine tests run.
+    if(SEA_WINE_ARCH STREQUAL "win64")
+        set(SEA_WINTEST_DIR ${CMAKE_BINARY_DIR}/win64)
+        ExternalProject_Add(win64
+            SOURCE_DIR ${CMAKE_SOURCE_DIR}
+            BINARY_DIR ${SEA_WINTEST_DIR}
+            CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-x86_64.cmake
+                       -DCMAKE_BUILD_TYPE=MinSizeRel
+                       -DSEA_WINE_TEMPLATE=${CMAKE_BINARY_DIR}/wine/template
+            BUILD_ALWAYS ON
+            BUILD_BYPRODUCTS ${SEA_WINTEST_DIR}/installer/sea-stub.exe
+            INSTALL_COMMAND ""
+            USES_TERMINAL_BUILD ON)
+        set(SEA_WINTEST_TARGET win64)
+        # The stub that the test installers carry: the one the tests can run.
+        set(SEA_TEST_STUB ${SEA_WINTEST_DIR}/installer/sea-stub.exe)
+    else()
+        set(SEA_WINTEST_DIR ${SEA_WIN32_DIR})
+        set(SEA_WINTEST_TARGET win32)
+        set(SEA_TEST_STUB "")
+    endif()
     add_subdirectory(tests/wine)
     # The demo product's installer (target `demo`), built on the stub of that tree.
     add_subdirectory(examples/demo)

@@ -16,17 +16,27 @@ set(SEA_WIN32_LINK_OPTIONS
 add_compile_options(${SEA_WIN32_COMPILE_OPTIONS})
 add_link_options(${SEA_WIN32_LINK_OPTIONS})
 
-# Unit tests of this tree run under Wine, each in a fresh sandboxed prefix.
+# Unit tests of this tree run under Wine, each in a fresh sandboxed prefix of
+# the tree's own kind: 32-bit for i686, 64-bit for the x86-64 test tree.
+option(SEA_WIN32_TESTS "Build the tests and test tools of this tree" ON)
 set(SEA_WINE_TEMPLATE "${CMAKE_BINARY_DIR}/../wine/template" CACHE PATH "Template prefix of the Wine sandbox")
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tools/wine-run ${SEA_WINE_TEMPLATE})
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    set(SEA_TREE_WINE_ARCH win64)
+else()
+    set(SEA_TREE_WINE_ARCH win32)
+endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env SEA_WINE_ARCH=${SEA_TREE_WINE_ARCH}
+    ${CMAKE_SOURCE_DIR}/tools/wine-run ${SEA_WINE_TEMPLATE})
 
 add_subdirectory(foundation)
 add_subdirectory(archive)
 add_subdirectory(platform)
 add_subdirectory(ui)
 add_subdirectory(installer)
-add_subdirectory(tools/robot)
-add_subdirectory(tests/win32)
-add_subdirectory(tests/programs)
+if(SEA_WIN32_TESTS)
+    add_subdirectory(tools/robot)
+    add_subdirectory(tests/win32)
+    add_subdirectory(tests/programs)
+endif()
 # The demo product's programs.
 add_subdirectory(examples/demo)

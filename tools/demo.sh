@@ -14,8 +14,11 @@ for command in info list verify; do
     build/builder/sea "$command" build/demo/setup.exe
     echo
 done
+# The programs that the sandbox runs: 32-bit, or built for x86-64 on a
+# machine that runs no 32-bit code (tools/wine-arch).
+tree=build/$(tools/wine-arch)
 python3 tests/wine/run_scenarios.py --show \
     --template build/wine/template --work build/wine/run \
-    --stub build/win32/installer/sea-stub.exe --robot build/win32/tools/robot/robot.exe \
-    --programs build/win32/tests/programs --installers build \
+    --stub $tree/installer/sea-stub.exe --robot $tree/tools/robot/robot.exe \
+    --programs $tree/tests/programs --installers build \
     examples/demo/demo.txt

@@ -15,9 +15,10 @@ root=$(pwd)
 build=$(realpath -m "${1:-build}")
 bash tools/setup-debian.sh
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target win32 >/dev/null
+tree=$(tools/wine-arch)
+cmake --build "$build" --target "$tree" >/dev/null
 template=$build/wine/template
-program=$build/win32/tests/programs/dialogs.exe
+program=$build/$tree/tests/programs/dialogs.exe
 tools/wine-sandbox template "$template"
 
 mkdir -p "$build/wine"

@@ -7,7 +7,8 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang python3
     g++-mingw-w64-i686 binutils-mingw-w64-i686
-    wine wine32:i386 xvfb xauth
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+    wine wine32:i386 wine64 xvfb xauth
     googletest libgtest-dev
     libtomlplusplus-dev liblz4-dev zlib1g-dev
     nsis fonts-dejavu-core
