@@ -18,17 +18,81 @@ extern bool automatic;                    // no questions, no dialogs, no non-fa
 extern const char uninstaller_file_name[];  // "Uninstall.EXE"
 extern const char log_file_name[];          // "Install.LOG"
 
+// A shortcut that a stored program asked for.
+struct ShortcutEntry {
+    bool on_desktop = false;
+    bool in_start_menu = false;
+    bool in_startup = false;
+    String target;  // the stored file's full path
+    String label;   // the shortcut's name
+};
+
 // The state of one run, owned by the entry point.
 struct InstallSession {
     String command_line;        // the entry point's text, consumed atom by atom
     bool uninstall_requested = false;
-    String directory;           // the /d: value
+    String directory;           // the /d: value; then the installation directory
     String self_path;           // the running executable
     File archive_file;          // the running executable, open for reading
     i32 archive_offset = 0;     // where the archive starts: the length of the executable image
     ArchiveHeader header;       // the archive's decoded settings
-    String problems;            // recoverable failures, one line each
+    String shared_path;         // the product's shared folder, with uninstall_support
+    bool reinstall = false;     // the run copies over a previous installation
+    String problems;            // recoverable failures, each ending in a line break
+    String uninstaller_path;    // the uninstaller copy, with uninstall_support
+    List<ShortcutEntry> shortcut_list;
+    List<String> shared_names;  // every shared record's name, in archive order
+    String font_list;           // "label" "name" pieces: the uninstaller's ProductFonts
+    bool fonts_installed = false;
 };
+
+// The product's uninstall key below Software, and the shared-file counts.
+extern const char uninstall_key_root[];  // "Microsoft\\Windows\\CurrentVersion\\Uninstall"
+extern const char shared_dlls_key[];     // "Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
+String uninstall_key_path();
+
+// The pre-installation dialogue: returns only when the installation goes on;
+// every refusal ends the run. With uninstall_support the product's uninstall
+// key is the registry's current key from here to the uninstall information.
+void run_pre_installation(InstallSession& session);
+void settle_header_settings(InstallSession& session);
+void check_previous_installation(InstallSession& session);
+void choose_installation_directory(InstallSession& session);
+// The checks of a directory the user chose; false: ask again (the reason has
+// been shown).
+bool accept_chosen_directory(String& directory);
+// The shell's folder dialog, starting on directory; false when cancelled.
+bool browse_for_directory(String& directory, const char* prompt);
+int CALLBACK browse_callback(HWND window, UINT message, LPARAM parameter, LPARAM data);
+extern String browse_result;
+
+// Extraction and storing.
+void install_uninstaller(InstallSession& session);
+void store_entries(InstallSession& session, ByteBuffer& payload);
+bool store_file(const char* path, const ByteBuffer& content, const DateTime& date, String& problems);
+void count_shared_files(InstallSession& session);
+void extract_and_store(InstallSession& session);
+
+// Shortcuts, the product's keys and the uninstall information.
+void create_shortcuts(InstallSession& session);
+void prepare_registry(InstallSession& session);
+void store_uninstall_info(InstallSession& session);
+void register_installation(InstallSession& session);
+extern String created_items;  // quoted shortcut paths, ';' between them
+void record_created_item(const char* path);
+
+// The end of an installation, and the log.
+CORE_NORETURN void finish_installation(InstallSession& session);
+void report_completion(String problems, const String& dir, u32 flags, bool reinstall, bool completed,
+                       const char* version);
+String now_text();
+void view_document(const char* path);
+
+// The uninstaller: true when the product was removed completely.
+bool uninstall_product();
+// A system, profile or shell folder, or a parent of one: its tree is never
+// deleted. Compared made absolute, without regard to case.
+bool is_protected_folder(const char* path);
 
 // Start-up and command line.
 void start_up(HINSTANCE module_instance);

@@ -4,16 +4,20 @@
 
 namespace {
 
-void run_uninstall(InstallSession&) {
+CORE_NORETURN void run_uninstall() {
     if (product_name.is_empty()) show_usage("Product name required");
+    if (uninstall_product()) start_self_removal();
     terminate_run();
 }
 
-void run_install(InstallSession& session) {
+CORE_NORETURN void run_install(InstallSession& session) {
     find_self_path(session);
     open_self(session);
     load_archive_header(session.archive_file, session.archive_offset, session.header);
-    terminate_run();
+    run_pre_installation(session);
+    extract_and_store(session);
+    register_installation(session);
+    finish_installation(session);
 }
 
 }  // namespace
@@ -23,7 +27,6 @@ int WINAPI WinMain(HINSTANCE module_instance, HINSTANCE, LPSTR command_text, int
     session.command_line.assign(command_text);
     start_up(module_instance);
     parse_command_line(session);
-    if (session.uninstall_requested) run_uninstall(session);
+    if (session.uninstall_requested) run_uninstall();
     run_install(session);
-    return 1;
 }

@@ -78,7 +78,15 @@ void find_self_path(InstallSession& session) {
 }
 
 void open_self(InstallSession& session) {
+    // A program started by its bare name through PATH from another folder
+    // cannot be opened under the name its command line gives: the module's
+    // own file name can.
     if (!session.archive_file.open_for_reading(session.self_path.text(), false)) {
+        String module = program_path();
+        if (!module.is_empty() && session.archive_file.open_for_reading(module.text(), false)) {
+            session.self_path = module;
+            return;
+        }
         fatal_error("Error code 1: The self-extracting archive could not open itself.  Filename:\n%s",
                     session.self_path.text());
     }

@@ -15,6 +15,9 @@ robot:
                                   disk files Disk2.SEA... beside it
     @damage C:\\PATH\\FILE.exe PLACE   spoil an installer there (sea damage)
     @move C:\\FROM C:\\TO           move a file
+    @after COMMAND                once the robot is done, run a command of the
+                                  inspector (tools/inspect/inspect.cpp) in the
+                                  sandbox; its findings join the transcript
 
 A preparation that follows an "expect" step runs while the program runs:
 as soon as the robot has recorded the window of every "expect" before it
@@ -53,8 +56,12 @@ class Scenario:
         self.source = source
 
 
+# Values that every table may use, known only when the run starts.
+STUB_VALUES = {}
+
+
 def parse_table(path):
-    values = {}
+    values = dict(STUB_VALUES)
     scenarios = []
     current = None
     in_expected = False
@@ -171,6 +178,36 @@ def run_robot(prefix, steps, during, args):
     return "".join(lines).replace("\r\n", "\n").strip("\n"), "".join(errors)
 
 
+def mask_today(transcript):
+    """Dates of today (the time of the run: a log's date, a shortcut's, the
+    test stub's) read as <now>, so that transcripts do not depend on when
+    they were made."""
+    import datetime
+    days = {datetime.date.today(), datetime.date.today() - datetime.timedelta(days=1)}
+
+    def us(match):
+        month, day, year = (int(match.group(i)) for i in (1, 2, 3))
+        return "<now>" if (year, month, day) in {(d.year, d.month, d.day) for d in days} else match.group(0)
+
+    def iso(match):
+        year, month, day = (int(match.group(i)) for i in (1, 2, 3))
+        return "<now>" if (year, month, day) in {(d.year, d.month, d.day) for d in days} else match.group(0)
+
+    transcript = re.sub(r"\b(\d{1,2})/(\d{1,2})/(\d{4}) \d{1,2}:\d\d:\d\d[ap]", us, transcript)
+    return re.sub(r"\b(\d{4})-(\d\d)-(\d\d) \d\d:\d\d:\d\d", iso, transcript)
+
+
+def inspect(prefix, commands, args):
+    """Reads back files, keys and shortcuts in the sandbox once the run is
+    over, through the inspector running in it."""
+    shutil.copyfile(args.inspect, os.path.join(prefix, "drive_c", "sea-tools", "inspect.exe"))
+    subprocess.run([SANDBOX, "wait", prefix], check=False)
+    result = subprocess.run([SANDBOX, "run", prefix, "C:\\sea-tools\\inspect.exe"],
+                            input="\n".join(commands) + "\n", capture_output=True, text=True,
+                            encoding="latin-1", timeout=120)
+    return result.stdout.replace("\r\n", "\n").strip("\n")
+
+
 def run_scenario(scenario, args, work):
     prefix = os.path.join(work, re.sub(r"[^\w]+", "-", scenario.name)[:60])
     subprocess.run([SANDBOX, "clone", args.template, prefix], check=True)
@@ -180,16 +217,22 @@ def run_scenario(scenario, args, work):
         shutil.copyfile(args.robot, os.path.join(tools, "robot.exe"))
         steps = []
         during = []  # (windows recorded before it runs, preparation)
+        after = []  # inspector commands
         expects = 0
         for line in scenario.script:
-            if line.startswith("@") and expects:
+            if line.startswith("@after "):
+                after.append(line[len("@after "):])
+            elif line.startswith("@") and expects:
                 during.append((expects, line))
             elif line.startswith("@"):
                 prepare(prefix, line, args)
             else:
                 steps.append(line)
                 expects += line.strip() == "expect"
-        return run_robot(prefix, steps, during, args)
+        transcript, errors = run_robot(prefix, steps, during, args)
+        if after:
+            transcript += "\n" + inspect(prefix, after, args)
+        return mask_today(transcript), errors
     finally:
         subprocess.run([SANDBOX, "remove", prefix], check=False)
 
@@ -215,6 +258,7 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("--stub", required=True)
     parser.add_argument("--robot", required=True)
+    parser.add_argument("--inspect", help="the inspector (default: beside the robot's folder)")
     parser.add_argument("--programs", help="folder of the test programs")
     parser.add_argument("--installers", help="folder of prebuilt installers, one folder NAME each")
     parser.add_argument("--sea", help="the sea tool, for @damage")
@@ -224,7 +268,11 @@ def main():
     parser.add_argument("--show", action="store_true", help="print every transcript")
     parser.add_argument("tables", nargs="+")
     args = parser.parse_args()
+    if not args.inspect:
+        args.inspect = os.path.join(os.path.dirname(os.path.dirname(args.robot)), "inspect", "inspect.exe")
 
+    # The installer's own size, which its uninstaller copy shows.
+    STUB_VALUES["STUB_SIZE"] = str(os.path.getsize(args.stub))
     scenarios = [s for table in args.tables for s in parse_table(table)]
     if args.only:
         scenarios = [s for s in scenarios if args.only in s.name]

@@ -14,6 +14,8 @@
 //   esc                  send the Esc key to the current window
 //   close                send the close command to the current window
 //   leave                leave the current window open and go on
+//   pass TITLE           from now on, let dialogs titled TITLE come and go
+//                        unrecorded (the progress dialog of an automatic run)
 //   class NAME           record whether the program has a window of class
 //                        NAME, its rectangle and the screen's size
 //   sleep MS             wait
@@ -89,6 +91,18 @@ DWORD child_exit_code() {
     return code;
 }
 
+const char* passed_titles[16];
+int passed_count;
+
+bool is_passed(HWND window) {
+    char title[256];
+    title[0] = 0;
+    GetWindowTextA(window, title, sizeof title);
+    for (int i = 0; i < passed_count; ++i)
+        if (strcmp(passed_titles[i], title) == 0) return true;
+    return false;
+}
+
 bool was_seen(HWND window) {
     for (int i = 0; i < seen_count; ++i)
         if (seen_windows[i] == window) return true;
@@ -111,6 +125,7 @@ BOOL CALLBACK match_window(HWND window, LPARAM parameter) {
         if (_stricmp(name, query->class_name) != 0) return TRUE;
     } else {
         if (strcmp(name, "#32770") != 0 || !IsWindowVisible(window) || was_seen(window)) return TRUE;
+        if (is_passed(window)) return TRUE;
     }
     query->found = window;
     return FALSE;
@@ -382,6 +397,10 @@ int main(int argc, char** argv) {
         }
         if (strncmp(line, "screen ", 7) == 0) {
             use_screen(step, line, line + 7);
+            continue;
+        }
+        if (strncmp(line, "pass ", 5) == 0) {
+            if (passed_count < 16) passed_titles[passed_count++] = line + 5;
             continue;
         }
         if (!child.hProcess) fail("step %d (%s) comes before run", step, line);
