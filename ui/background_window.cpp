@@ -1,8 +1,8 @@
 // The background window: a plain popup that covers the screen behind every
 // box and dialog of the run and bears the product's name in its top-left
 // corner, read at every paint so that a name set later appears at the next
-// one. It takes no input of its own and posts no quit message: the run ends
-// through terminate_run.
+// one. It takes no input of its own, refuses to be closed, and posts no quit
+// message: the run ends through terminate_run.
 #include "ui/ui.h"
 
 namespace {
@@ -53,5 +53,9 @@ LRESULT CALLBACK background_window_procedure(HWND window, UINT message, WPARAM w
         paint_title(window);
         return 0;
     }
+    // Every box and dialog of the run is owned by this window: closed from
+    // the keyboard, it would take them with it, and later boxes, fatal ones
+    // included, would fail unseen. The run ends only through its own end.
+    if (message == WM_CLOSE) return 0;
     return DefWindowProcA(window, message, wparam, lparam);
 }

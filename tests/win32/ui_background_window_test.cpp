@@ -123,3 +123,36 @@ TEST_F(BackgroundWindow, paints_only_its_colour_without_a_name_and_the_name_once
 }
 
 }  // namespace
+
+namespace {
+
+LRESULT CALLBACK plain_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+HWND create_window(const char* class_name, WNDPROC procedure) {
+    WNDCLASSA window_class = {};
+    window_class.lpfnWndProc = procedure;
+    window_class.hInstance = GetModuleHandleA(nullptr);
+    window_class.lpszClassName = class_name;
+    RegisterClassA(&window_class);
+    return CreateWindowExA(0, class_name, "", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, GetModuleHandleA(nullptr),
+                           nullptr);
+}
+
+}  // namespace
+
+// Alt+F4 reaches a window as WM_CLOSE; a plain window goes, and with it
+// every box it owns, which is why the background window stays.
+TEST(BackgroundWindowClose, stays_when_asked_to_close_from_the_keyboard) {
+    HWND plain = create_window("plain window", plain_procedure);
+    ASSERT_NE(plain, nullptr);
+    SendMessageA(plain, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(plain));
+
+    HWND background = create_window("background window", background_window_procedure);
+    ASSERT_NE(background, nullptr);
+    SendMessageA(background, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(background));
+    DestroyWindow(background);
+}

@@ -15,6 +15,8 @@ robot:
                                   disk files Disk2.SEA... beside it
     @damage C:\\PATH\\FILE.exe PLACE   spoil an installer there (sea damage)
     @move C:\\FROM C:\\TO           move a file
+    @before COMMAND               before the run, a command of the inspector
+                                  (set, setdword, mkdir, touch)
     @after COMMAND                once the robot is done, run a command of the
                                   inspector (tools/inspect/inspect.cpp) in the
                                   sandbox; its findings join the transcript
@@ -85,6 +87,8 @@ def parse_table(path):
             else:
                 current.script.append(line)
     for scenario in scenarios:
+        scenario.script = [re.sub(r"\$\{(\w+)\}", lambda m: values[m.group(1)], line) if line.startswith("@")
+                           else line for line in scenario.script]
         text = "\n".join(scenario.expected).strip("\n")
         scenario.expected = re.sub(r"\$\{(\w+)\}", lambda m: values[m.group(1)], text)
     return scenarios
@@ -217,10 +221,13 @@ def run_scenario(scenario, args, work):
         shutil.copyfile(args.robot, os.path.join(tools, "robot.exe"))
         steps = []
         during = []  # (windows recorded before it runs, preparation)
-        after = []  # inspector commands
+        before = []  # inspector commands
+        after = []
         expects = 0
         for line in scenario.script:
-            if line.startswith("@after "):
+            if line.startswith("@before "):
+                before.append(line[len("@before "):])
+            elif line.startswith("@after "):
                 after.append(line[len("@after "):])
             elif line.startswith("@") and expects:
                 during.append((expects, line))
@@ -229,6 +236,10 @@ def run_scenario(scenario, args, work):
             else:
                 steps.append(line)
                 expects += line.strip() == "expect"
+        if before:
+            found = inspect(prefix, before, args)
+            if "  failed" in found or "  unknown command" in found:
+                return f"error in the preparation:\n{found}", ""
         transcript, errors = run_robot(prefix, steps, during, args)
         if after:
             transcript += "\n" + inspect(prefix, after, args)

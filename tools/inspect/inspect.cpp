@@ -13,6 +13,12 @@
 //                    one value of a key
 //   link FILE        a shortcut's target, arguments and working folder
 //   text FILE        a text file, its line ends shown as \r\n
+// and, to prepare a scenario before its run:
+//   set ROOT\PATH > NAME = TEXT      a REG_SZ value (the key made when missing)
+//   setdword ROOT\PATH > NAME = N    a REG_DWORD value
+//   mkdir DIR                        a folder with its parents
+//   touch FILE YYYY-MM-DD HH:MM:SS   a file's date (local time), made empty
+//                                    when missing
 // Texts are written in C notation, like the robot's transcripts.
 #include <windows.h>
 #include <objbase.h>
@@ -93,12 +99,84 @@ void files(const char* dir) {
     list_files(dir, "");
 }
 
-bool open_key(const char* path, HKEY& key) {
+bool open_key(const char* path, HKEY& key, bool create = false) {
     HKEY root;
     if (_strnicmp(path, "HKLM\\", 5) == 0) root = HKEY_LOCAL_MACHINE;
     else if (_strnicmp(path, "HKCU\\", 5) == 0) root = HKEY_CURRENT_USER;
     else return false;
+    if (create)
+        return RegCreateKeyExA(root, path + 5, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS;
     return RegOpenKeyExA(root, path + 5, 0, KEY_READ, &key) == ERROR_SUCCESS;
+}
+
+// "KEY > NAME = DATA": the three parts, cut in place.
+bool split_assignment(char* arguments, char*& name, char*& data) {
+    name = strstr(arguments, " > ");
+    if (!name) return false;
+    *name = 0;
+    name += 3;
+    data = strstr(name, " = ");
+    if (!data) return false;
+    *data = 0;
+    data += 3;
+    return true;
+}
+
+void set_value(char* arguments, bool dword) {
+    char *name, *data;
+    HKEY opened;
+    if (!split_assignment(arguments, name, data) || !open_key(arguments, opened, true)) {
+        printf("  failed\n");
+        return;
+    }
+    LONG result;
+    if (dword) {
+        DWORD number = strtoul(data, nullptr, 0);
+        result = RegSetValueExA(opened, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
+    } else {
+        result = RegSetValueExA(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), strlen(data) + 1);
+    }
+    RegCloseKey(opened);
+    if (result != ERROR_SUCCESS) printf("  failed\n");
+}
+
+void make_folder(const char* path) {
+    char partial[MAX_PATH * 2];
+    for (size_t i = 0; path[i] && i + 1 < sizeof partial; ++i) {
+        partial[i] = path[i];
+        partial[i + 1] = 0;
+        if ((path[i + 1] == '\\' || path[i + 1] == 0) && i > 2) CreateDirectoryA(partial, nullptr);
+    }
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) printf("  failed\n");
+}
+
+void touch(char* arguments) {
+    // The last two words are the date and the time.
+    char* time_part = strrchr(arguments, ' ');
+    if (!time_part) {
+        printf("  failed\n");
+        return;
+    }
+    *time_part++ = 0;
+    char* date_part = strrchr(arguments, ' ');
+    if (!date_part) {
+        printf("  failed\n");
+        return;
+    }
+    *date_part++ = 0;
+    SYSTEMTIME t = {};
+    if (sscanf(date_part, "%hu-%hu-%hu", &t.wYear, &t.wMonth, &t.wDay) != 3 ||
+        sscanf(time_part, "%hu:%hu:%hu", &t.wHour, &t.wMinute, &t.wSecond) != 3) {
+        printf("  failed\n");
+        return;
+    }
+    HANDLE file = CreateFileA(arguments, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+    FILETIME local, utc;
+    if (file == INVALID_HANDLE_VALUE || !SystemTimeToFileTime(&t, &local) || !LocalFileTimeToFileTime(&local, &utc) ||
+        !SetFileTime(file, nullptr, nullptr, &utc)) {
+        printf("  failed\n");
+    }
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
 }
 
 void put_value(const char* name, DWORD type, const BYTE* data, DWORD size) {
@@ -224,6 +302,10 @@ int main() {
         else if (strcmp(line, "value") == 0) value(arguments);
         else if (strcmp(line, "link") == 0) link(arguments);
         else if (strcmp(line, "text") == 0) text(arguments);
+        else if (strcmp(line, "set") == 0) set_value(arguments, false);
+        else if (strcmp(line, "setdword") == 0) set_value(arguments, true);
+        else if (strcmp(line, "mkdir") == 0) make_folder(arguments);
+        else if (strcmp(line, "touch") == 0) touch(arguments);
         else printf("  unknown command\n");
         fflush(stdout);
     }

@@ -16,6 +16,8 @@
 //   leave                leave the current window open and go on
 //   pass TITLE           from now on, let dialogs titled TITLE come and go
 //                        unrecorded (the progress dialog of an automatic run)
+//   hold "FILE"          keep FILE open, shared with nobody, until the robot
+//                        ends: a file that another program holds
 //   class NAME           record whether the program has a window of class
 //                        NAME, its rectangle and the screen's size
 //   sleep MS             wait
@@ -401,6 +403,13 @@ int main(int argc, char** argv) {
         }
         if (strncmp(line, "pass ", 5) == 0) {
             if (passed_count < 16) passed_titles[passed_count++] = line + 5;
+            continue;
+        }
+        if (strncmp(line, "hold ", 5) == 0) {
+            char path[1024];
+            if (!unquote(line + 5, path, sizeof path)) fail("step %d: bad quoted text: %s", step, line);
+            if (CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) == INVALID_HANDLE_VALUE)
+                fail("step %d (%s): cannot hold the file: error %lu", step, line, GetLastError());
             continue;
         }
         if (!child.hProcess) fail("step %d (%s) comes before run", step, line);
