@@ -55,7 +55,8 @@ Manifest load_manifest(const std::string& path, const ManifestOptions& options =
 DateTime local_date(int64_t seconds);
 int64_t seconds_of_local_date(const DateTime& date);
 
-// The name checks of the archive: relative, with components that are not
-// empty, ".", ".." or a drive, and free of the characters Windows refuses.
+// The name checks of the archive: the installer's own rule (not absolute, no
+// drive, no ".." part: is_safe_entry_name), then stricter ones of the tool:
+// no empty or "." parts, none of the characters Windows refuses.
 // Returns the reason a name is refused, or an empty text.
 std::string name_problem(const std::string& name);
