@@ -17,8 +17,8 @@ Bytes read_source(const ManifestFile& file) {
     return bytes;
 }
 
-// Why the stub cannot carry an archive, or an empty text. A non-zero trailer
-// that leads to the archive magic is an installer built earlier.
+// Why the stub is not a bare installer program, or an empty text. A non-zero
+// trailer that leads to the archive magic is an installer built earlier.
 std::string stub_problem(const Bytes& bytes) {
     size_t size = bytes.size();
     if (size < static_cast<size_t>(trailer_size)) return "is too short to be the installer program";
