@@ -26,9 +26,23 @@ struct FileEntry {
 // when the gathered bytes are not a block: corrupt::payload_block.
 bool unpack_payload(ByteBuffer& payload, u32 flags);
 
+// Why a record's name would be written outside its base folder: it is
+// absolute (starts with a backslash or slash), holds a colon (a drive, or a
+// stream of another file), or has a ".." part between backslashes or slashes.
+// Every other name stays below its folder, odd ones ("...", "..x", empty or
+// "." parts) included.
+enum class NameFault { none, absolute, drive, parent };
+NameFault entry_name_fault(const char* name);
+inline bool is_safe_entry_name(const String& name) { return entry_name_fault(name.text()) == NameFault::none; }
+// The fault in a few words, for the `sea` tool's messages; unused by the
+// installer, which reports code 120 alone.
+const char* name_fault_meaning(NameFault fault);
+
 // Reads the record at the payload's position into out. Returns 0 for a sound
 // record, else the code of the first check it fails: empty name (70, also
 // when the payload has run out), negative length (80), content beyond the
-// payload (90), wrong checksum (100). The kind is left to the caller, which
-// checks it only after the whole record has been read (110).
+// payload (90), wrong checksum (100), and, once the whole record has been
+// read, a name that is not safe (120). The kind is left to the caller, which
+// checks it only for a record this accepts (110): a record with an unsafe
+// name and an unknown kind is 120, since its name is wrong whatever its kind.
 i32 parse_file_entry(ByteBuffer& payload, FileEntry& out);

@@ -18,6 +18,7 @@ const char* corrupt_code_meaning(i32 code) {
         case corrupt::content_unreadable: return "a file record's content runs past the payload";
         case corrupt::content_checksum: return "a file record's checksum is wrong";
         case corrupt::unknown_kind: return "a file record's kind is unknown";
+        case corrupt::unsafe_name: return "a file record's name leaves its folder";
     }
     return nullptr;
 }

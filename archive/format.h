@@ -64,6 +64,7 @@ const i32 negative_length = 80;
 const i32 content_unreadable = 90;
 const i32 content_checksum = 100;
 const i32 unknown_kind = 110;
+const i32 unsafe_name = 120;
 }  // namespace corrupt
 
 // The corrupt-archive report, to be formatted with its code.

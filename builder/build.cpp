@@ -17,12 +17,31 @@ Bytes read_source(const ManifestFile& file) {
     return bytes;
 }
 
+// Why the stub is not a bare installer program, or an empty text. A non-zero
+// trailer that leads to the archive magic is an installer built earlier.
+std::string stub_problem(const Bytes& bytes) {
+    size_t size = bytes.size();
+    if (size < static_cast<size_t>(trailer_size)) return "is too short to be the installer program";
+    u32 trailer = load_le32(&bytes[size - trailer_size]);
+    if (trailer == 0) return "";
+    bool archive = trailer + static_cast<size_t>(archive_start_size) <= size - trailer_size &&
+                   load_le32(&bytes[trailer]) == archive_magic;
+    if (archive)
+        return "already carries an archive; build on the bare installer program (sea-stub.exe), "
+               "not on an installer";
+    return "does not end in four zero bytes, so it is not the bare installer program (sea-stub.exe)";
+}
+
 }  // namespace
 
 BuildSummary build_installer(const Manifest& manifest, const StubImage& stub, const std::string& output,
                              const PackOptions& pack, const ManifestOptions& dates, const ReadProgress& progress,
                              const PackRunner& runner) {
     if (stub.bytes.empty()) throw BuildError("no installer program to build on; give one with --stub FILE");
+    std::string problem = stub_problem(stub.bytes);
+    if (!problem.empty())
+        throw BuildError((stub.path.empty() ? std::string("the embedded installer program") : "the stub " + stub.path) +
+                         " " + problem);
     Bytes payload;
     for (size_t i = 0; i < manifest.files.size(); ++i) {
         const ManifestFile& file = manifest.files[i];

@@ -7,10 +7,14 @@
 
 #include <functional>
 
-// The installer program that the archive is appended to, and its date.
+// The installer program that the archive is appended to, and its date. Its
+// last four bytes are its trailer and must be zero: the bare program, not an
+// installer (whose copy, Uninstall.EXE, would carry the old product's
+// header) and not some other file.
 struct StubImage {
     Bytes bytes;
     int64_t modified = 0;  // seconds since 1970
+    std::string path;      // --stub's file, for messages; empty for the embedded one
 };
 
 struct BuildSummary {

@@ -20,6 +20,7 @@ const DamagePlace damage_places[] = {
     {"record-content", "the first record's length runs past the payload (code 90)"},
     {"record-checksum", "a bit of the first record's checksum (code 100)"},
     {"record-kind", "the first record's kind is 2 (code 110)"},
+    {"record-escape", "the first record's name starts with ..\\ and leaves its folder (code 120)"},
 };
 const size_t damage_place_count = sizeof damage_places / sizeof damage_places[0];
 
@@ -99,6 +100,9 @@ void damage_record(Installer& installer, const std::string& place) {
         set_word(plain, checksum, load_le32(&plain[checksum]) ^ 0x100u);
     } else if (place == "record-kind") {
         set_word(plain, kind, 2);
+    } else if (place == "record-escape") {
+        const char up[] = "..\\";
+        plain.insert(plain.begin(), up, up + 3);
     }
     PackOptions options;
     options.level = CompressionLevel::fast;

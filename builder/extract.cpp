@@ -85,14 +85,13 @@ void write_record(const Descriptor& root, const Record& record, const std::vecto
 std::string split_record_name(const std::string& name, std::vector<std::string>& parts) {
     parts.clear();
     if (name.empty()) return "the name is empty";
-    if (name[0] == '\\' || name[0] == '/') return "the name is absolute";
-    if (name.size() >= 2 && name[1] == ':') return "the name starts with a drive";
+    NameFault fault = entry_name_fault(name.c_str());
+    if (fault != NameFault::none) return name_fault_meaning(fault);
     std::string ansi_part;
     size_t start = 0;
     for (;;) {
         size_t end = name.find_first_of("\\/", start);
         std::string part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (part == "..") return "the name leaves the directory";
         if (!part.empty() && part != ".") {
             std::string host;
             if (!from_ansi(part, host)) return "the name holds a byte that is no character";
@@ -119,4 +118,11 @@ void extract_records(const std::vector<Record>& records, const std::string& dir)
     Descriptor root(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (root.get() < 0) fail("cannot open the directory", dir);
     for (size_t i = 0; i < records.size(); ++i) write_record(root, records[i], names[i]);
+}
+
+size_t extract_installer(const std::string& path, const std::string& dir) {
+    Installer installer = open_installer(path);
+    std::vector<Record> records = read_records(installer, gather_stored_payload(installer).stored);
+    extract_records(records, dir);
+    return records.size();
 }

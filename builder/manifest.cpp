@@ -102,7 +102,9 @@ public:
                 throw ManifestError(where(*files, "file") + ": write each file as a [[file]] table");
             for (size_t i = 0; i < list->size(); ++i) {
                 const toml::table& entry = *list->get(i)->as_table();
-                expander.expand(read_file_entry(entry, i + 1), manifest.files);
+                FileRequest request = read_file_entry(entry, i + 1);
+                expander.expand(request, manifest.files);
+                check_shared_needs_uninstall_support(request, manifest.header.flags);
             }
         }
         return manifest;
@@ -123,6 +125,16 @@ private:
             }
             if (!known) throw ManifestError(where(node, name) + ": unknown key");
         }
+    }
+
+    // Only with uninstall_support does the installer make the shared folder
+    // (Common Files\publisher); without it a shared file's name stays bare
+    // and lands relative to whatever directory the installer was started from.
+    void check_shared_needs_uninstall_support(const FileRequest& request, u32 flags) const {
+        if (request.kind != kind_shared || (flags & header_flag::uninstall_support)) return;
+        throw ManifestError(request.describe + ": a shared file needs the option uninstall_support, without which "
+                            "the installer would write it relative to the directory it is started from; add "
+                            "\"uninstall_support\" to flags");
     }
 
     std::string string_value(const toml::node& node, const std::string& what) const {

@@ -1,13 +1,14 @@
 // The manifest of `sea build`: a TOML file that names the product, its
 // texts and batches, the option bits, and the files of the archive.
 //
-// Loading a manifest checks all of it before a single byte of an installer is
-// written: unknown keys, sources that are missing, names that are empty or
-// would leave their base directory, texts the installer cannot hold, and
-// files or payloads beyond the format's signed 32-bit sizes. Every message
-// names the manifest, the line and the entry it is about. Texts and names
-// come in as UTF-8 and leave in the ANSI code page of the installer
-// (Windows-1252), texts with CR LF line ends.
+// Loading a manifest checks all of it before a single byte of an installer
+// is written: unknown keys, sources that are missing, names that are empty
+// or would leave their base directory, shared files without
+// uninstall_support, texts the installer cannot hold, and files or payloads
+// beyond the format's signed 32-bit sizes. Every message names the manifest,
+// the line and the entry it is about. Texts and names come in as UTF-8 and
+// leave in the ANSI code page of the installer (Windows-1252), texts with CR
+// LF line ends.
 #pragma once
 
 #include "builder/writer.h"
@@ -55,7 +56,8 @@ Manifest load_manifest(const std::string& path, const ManifestOptions& options =
 DateTime local_date(int64_t seconds);
 int64_t seconds_of_local_date(const DateTime& date);
 
-// The name checks of the archive: relative, with components that are not
-// empty, ".", ".." or a drive, and free of the characters Windows refuses.
+// The name checks of the archive: the installer's own rule (not absolute, no
+// drive, no ".." part: is_safe_entry_name), then stricter ones of the tool:
+// no empty or "." parts, none of the characters Windows refuses.
 // Returns the reason a name is refused, or an empty text.
 std::string name_problem(const std::string& name);

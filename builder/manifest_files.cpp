@@ -83,14 +83,14 @@ int64_t seconds_of_local_date(const DateTime& date) {
 
 std::string name_problem(const std::string& name) {
     if (name.empty()) return "the name is empty";
-    if (name[0] == '\\' || name[0] == '/') return "the name starts at the root of a drive";
-    if (name.size() >= 2 && name[1] == ':') return "the name starts with a drive";
+    // The installer's rule first, so that what it would refuse is never built.
+    NameFault fault = entry_name_fault(name.c_str());
+    if (fault != NameFault::none) return name_fault_meaning(fault);
     size_t start = 0;
     for (;;) {
         size_t end = name.find('\\', start);
         std::string part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (part.empty()) return "the name has an empty part";
-        if (part == "..") return "the name leaves its base directory";
         if (part == ".") return "the name has a part \".\"";
         if (end == std::string::npos) break;
         start = end + 1;

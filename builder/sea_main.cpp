@@ -158,6 +158,7 @@ StubImage load_stub(const Arguments& arguments) {
         stub.modified = sea_embedded_stub_time;
         return stub;
     }
+    stub.path = arguments.stub;
     FILE* in = fopen(arguments.stub.c_str(), "rb");
     if (!in) throw BuildError("cannot read the stub " + arguments.stub);
     unsigned char buffer[65536];
@@ -292,10 +293,8 @@ int verify(const Arguments& arguments) {
 
 int extract(const Arguments& arguments) {
     expect_words(arguments, 1);
-    Installer installer = open_installer(arguments.words[0]);
-    std::vector<Record> records = read_records(installer, gather_stored_payload(installer).stored);
-    extract_records(records, arguments.directory);
-    printf("%s written below %s\n", counted(records.size(), "file").c_str(), arguments.directory.c_str());
+    size_t count = extract_installer(arguments.words[0], arguments.directory);
+    printf("%s written below %s\n", counted(count, "file").c_str(), arguments.directory.c_str());
     return 0;
 }
 

@@ -1,6 +1,7 @@
 // File records and the payload's decoding: a sound record read field by
 // field, the code of every damaged record, and the payload's unscrambling
-// and decompression with the position left at 0 whatever happens.
+// and decompression with the position left at 0 whatever happens, and the
+// one rule for names that would leave their folder.
 #include "archive/archive.h"
 #include "tests/native/archive_bytes.h"
 
@@ -90,8 +91,13 @@ TEST(FileEntry, EachDamageHasItsCode) {
         size_t cut;  // bytes kept of the encoded record; 0: all
         i32 code;
     };
-    Record empty_name, negative, too_long, huge, wrong_sum, unknown_kind;
+    Record empty_name, negative, too_long, huge, wrong_sum, unknown_kind, unsafe, unsafe_and_unknown, unsafe_and_cut;
     empty_name.name = "";
+    unsafe.name = "..\\evil.exe";
+    unsafe_and_unknown.name = "C:\\evil.exe";
+    unsafe_and_unknown.kind = 2;
+    unsafe_and_cut.name = "\\evil.exe";
+    unsafe_and_cut.checksum = 0x12345678;
     negative.length = -1;
     too_long.length = 16;
     huge.length = 0x7FFFFFFF;
@@ -105,6 +111,9 @@ TEST(FileEntry, EachDamageHasItsCode) {
         {"a content cut short", Record(), 13 + 12 + 5, 90},
         {"a wrong checksum", wrong_sum, 0, 100},
         {"an unknown kind, left to the caller", unknown_kind, 0, 0},
+        {"a name leaving its folder", unsafe, 0, 120},
+        {"an unsafe name before the caller's kind check", unsafe_and_unknown, 0, 120},
+        {"an unsafe name after the record's own checks", unsafe_and_cut, 0, 100},
     };
     for (const Case& c : cases) {
         Bytes stream = encode(c.record);
@@ -122,6 +131,51 @@ TEST(FileEntry, RunningOutOfRecordsReadsAnEmptyName) {
     FileEntry entry;
     ASSERT_EQ(parse_file_entry(payload, entry), 0);
     EXPECT_EQ(parse_file_entry(payload, entry), 70);
+}
+
+TEST(FileEntry, ARecordRefusedForItsNameIsReadToItsEnd) {
+    Record unsafe;
+    unsafe.name = "a\\..\\..\\evil.exe";
+    Bytes stream = encode(unsafe);
+    ByteBuffer payload;
+    fill(payload, stream);
+    FileEntry entry;
+    EXPECT_EQ(parse_file_entry(payload, entry), 120);
+    EXPECT_STREQ(entry.label.text(), "Demo");
+    EXPECT_TRUE(payload.at_end());
+}
+
+TEST(EntryNames, OnlyNamesThatStayBelowTheirFolderAreSafe) {
+    struct Case {
+        const char* name;
+        NameFault fault;
+    };
+    const Case cases[] = {
+        {"a.txt", NameFault::none},
+        {"docs\\notes.txt", NameFault::none},
+        {"bin/startup.txt", NameFault::none},
+        {"...", NameFault::none},
+        {"..x\\x..\\a..b", NameFault::none},
+        {"a\\...\\b", NameFault::none},
+        {".\\a\\\\b\\", NameFault::none},
+        {"\\a.txt", NameFault::absolute},
+        {"/a.txt", NameFault::absolute},
+        {"\\\\server\\share\\a.txt", NameFault::absolute},
+        {"C:\\a.txt", NameFault::drive},
+        {"C:a.txt", NameFault::drive},
+        {"sub\\a.txt:stream", NameFault::drive},
+        {"..", NameFault::parent},
+        {"..\\a.txt", NameFault::parent},
+        {"a\\..\\..\\b.txt", NameFault::parent},
+        {"a/../b.txt", NameFault::parent},
+        {"a\\..", NameFault::parent},
+        {"a/..", NameFault::parent},
+        {"a\\\\..\\b", NameFault::parent},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(entry_name_fault(c.name), c.fault) << "\"" << c.name << "\"";
+        EXPECT_EQ(is_safe_entry_name(c.name), c.fault == NameFault::none) << "\"" << c.name << "\"";
+    }
 }
 
 TEST(FileEntry, AnUnknownKindIsReadToTheEndOfItsRecord) {

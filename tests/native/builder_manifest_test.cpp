@@ -93,7 +93,7 @@ TEST_F(Manifests, DescribesEachFile) {
 TEST_F(Manifests, DirectoriesAndPatternsExpandInByteOrder) {
     for (const char* name : {"docs/b.txt", "docs/B.txt", "docs/a.txt", "docs/sub/c.txt", "docs/skip.md"}) write(name, name);
     Manifest manifest = load(
-        "product_name = \"Demo\"\n"
+        "product_name = \"Demo\"\nflags = [\"uninstall_support\"]\n"
         "[[file]]\nsource = \"docs\"\nname = \"help\"\n"
         "[[file]]\nsource = \"docs/*.txt\"\nkind = \"shared\"\n");
     std::vector<std::string> names;
@@ -155,10 +155,15 @@ TEST_F(Manifests, BadInputNamesItsEntry) {
         {head + one + one + "[[file]]\nsource = \"missing.txt\"\n", {"file #3 (missing.txt)", "source not found"}},
         {head + "[[file]]\nsource = \"dir/*.exe\"\n", {"file #1 (dir/*.exe)", "no file matches"}},
         {head + one + "name = \"\"\n", {"file #1 (a.txt)", "the name is empty"}},
-        {head + one + "name = '..\\a.txt'\n", {"file #1", "\"..\\a.txt\"", "leaves its base directory"}},
-        {head + one + "name = 'x/../../a.txt'\n", {"file #1", "leaves its base directory"}},
+        {head + one + "name = '..\\a.txt'\n", {"file #1", "\"..\\a.txt\"", "leaves its folder"}},
+        {head + one + "name = 'x/../../a.txt'\n", {"file #1", "leaves its folder"}},
         {head + one + "name = '\\Windows\\a.txt'\n", {"file #1", "root"}},
         {head + one + "name = 'C:a.txt'\n", {"file #1", "drive"}},
+        {head + one + "name = 'sub\\a.txt:b'\n", {"file #1", "drive"}},
+        {head + one + "kind = \"shared\"\n", {"m.toml:2: file #1 (a.txt)", "needs the option uninstall_support",
+                                              "add \"uninstall_support\" to flags"}},
+        {head + "flags = [\"compressed_payload\"]\n" + one + one + "kind = \"shared\"\n",
+         {"m.toml:5: file #2 (a.txt)", "uninstall_support"}},
         {head + one + "name = 'a?.txt'\n", {"file #1", "character"}},
         {head + "[[file]]\nsource = \"dir\"\nlabel = \"x\"\n", {"file #1 (dir)", "a label needs a source of one file"}},
         {head + one + "kind = \"library\"\n", {"file #1", "unknown kind \"library\""}},
@@ -210,6 +215,8 @@ TEST(ArchiveNames, RefuseWhatWouldLeaveTheBaseDirectory) {
     };
     const Case cases[] = {
         {"a.txt", true},       {"sub\\a.txt", true},  {"a..b.txt", true},   {"", false},
+        {"docs\\notes.txt", true}, {"bin\\startup.txt", true}, {"lib\\common.txt", true},
+        {"...", true},         {"..x\\a", true},     {"a\\..", false},    {"a\\..\\", false},
         {"..", false},         {"a\\..\\b", false},   {"\\a", false},       {"C:\\a", false},
         {"C:a", false},        {"a\\\\b", false},     {"a\\", false},       {".\\a", false},
         {"a:b", false},        {"a\tb", false},

@@ -1,7 +1,8 @@
 // Reading installers as `sea verify`, `list` and `extract` do: each damage
 // named with the code the installer would show, disks missing or empty,
 // extraction giving back every byte and date, and names or links that would
-// lead outside the target directory refused before anything is written.
+// lead outside the target directory refused before anything is written: the
+// names with the installer's own code 120.
 #include "builder_fixtures.h"
 
 #include "builder/damage.h"
@@ -59,7 +60,8 @@ TEST_F(Installers, EachDamageIsNamedWithTheInstallersCode) {
         {"header-length", true, 22},    {"header-key", true, 25},      {"header-byte", true, 25},
         {"stub-byte", true, 40},        {"payload-byte", true, 60},    {"record-name", true, 70},
         {"record-length", false, 80},   {"record-content", true, 90},  {"record-checksum", false, 100},
-        {"record-kind", true, 110},     {"record-checksum", true, 100},
+        {"record-kind", true, 110},     {"record-checksum", true, 100}, {"record-escape", true, 120},
+        {"record-escape", false, 120},
     };
     for (const Case& c : cases) {
         std::string installer = build(std::string(c.place) + (c.compressed ? "-packed" : "-plain"), c.compressed);
@@ -141,22 +143,57 @@ TEST_F(Installers, ExtractionGivesBackEveryByteAndDate) {
     EXPECT_EQ(extracted.st_mtime, source.st_mtime);
 }
 
-TEST_F(Installers, NamesLeadingOutsideAreRefusedBeforeAnythingIsWritten) {
+TEST_F(Installers, NamesLeadingOutsideAreCode120AndNothingIsExtracted) {
     const char* refused[] = {"..\\escape.txt", "a\\..\\..\\escape.txt", "\\escape.txt", "/escape.txt",
-                             "C:\\escape.txt", "C:escape.txt", "a/../../escape.txt", "..", ".\\"};
+                             "C:\\escape.txt", "C:escape.txt", "a/../../escape.txt", "..", "a\\.."};
     for (const char* name : refused) {
         std::string installer = hand_made("hostile", {"first.txt", name});
-        Installer opened = open_installer(installer);
-        std::vector<Record> records = read_records(opened, gather_stored_payload(opened).stored);
+        std::string message;
+        EXPECT_EQ(verdict(installer, &message), 120) << name;
+        EXPECT_NE(message.find("error code 120: a file record's name leaves its folder (record 2 of 2)"),
+                  std::string::npos)
+            << message;
         try {
-            extract_records(records, path("target/inner"));
+            extract_installer(installer, path("target/inner"));
             ADD_FAILURE() << "extracted " << name;
         } catch (const ArchiveProblem& problem) {
-            EXPECT_NE(std::string(problem.what()).find("refusing"), std::string::npos) << problem.what();
+            EXPECT_EQ(problem.code, 120) << name << ": " << problem.what();
         }
-        EXPECT_FALSE(std::filesystem::exists(path("target/inner/program/first.txt"))) << name;
-        EXPECT_FALSE(std::filesystem::exists(path("target/escape.txt"))) << name;
+        EXPECT_FALSE(std::filesystem::exists(path("target"))) << name;
         EXPECT_FALSE(std::filesystem::exists(path("escape.txt"))) << name;
+    }
+}
+
+TEST_F(Installers, ANameTheHostCannotWriteIsRefusedBeforeAnythingIsWritten) {
+    // Safe for the installer, but no file for extract to write.
+    std::string installer = hand_made("odd", {"first.txt", ".\\"});
+    EXPECT_EQ(verdict(installer), 0);
+    try {
+        extract_installer(installer, path("target"));
+        ADD_FAILURE() << "extracted";
+    } catch (const ArchiveProblem& problem) {
+        EXPECT_NE(std::string(problem.what()).find("refusing to extract \".\\\" (record 2)"), std::string::npos)
+            << problem.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(path("target/program/first.txt")));
+}
+
+TEST(ExtractedNames, AreRefusedByTheArchivesRuleThenByTheHostsNeeds) {
+    struct Case {
+        const char* name;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {"..\\a.txt", "\"..\" part"},
+        {"a\\b:c.txt", "drive"},
+        {"/a.txt", "root"},
+        {".\\", "names no file"},
+        {"a\x81.txt", "no character"},
+    };
+    std::vector<std::string> parts;
+    for (const Case& c : cases) {
+        std::string problem = split_record_name(c.name, parts);
+        EXPECT_NE(problem.find(c.problem), std::string::npos) << c.name << ": " << problem;
     }
 }
 
@@ -166,6 +203,8 @@ TEST_F(Installers, HarmlessOddPartsOfANameAreDropped) {
     EXPECT_EQ(parts, (std::vector<std::string>{"a", "b", "c.txt"}));
     EXPECT_EQ(split_record_name("caf\xE9.txt", parts), "");
     EXPECT_EQ(parts, std::vector<std::string>{"caf\xC3\xA9.txt"});
+    EXPECT_EQ(split_record_name("...\\..x", parts), "");
+    EXPECT_EQ(parts, (std::vector<std::string>{"...", "..x"}));
 }
 
 TEST_F(Installers, ALinkPlantedInTheTargetLeadsNowhere) {

@@ -1,7 +1,8 @@
 // Building installers: what the tool writes reads back through the
 // installer's own readers field for field and byte for byte, the same
 // inputs give the same bytes, a multi-disk installer splits where the
-// installer will gather, and a failed build leaves no file behind.
+// installer will gather, a failed build leaves no file behind, and only a
+// bare installer program is built on.
 #include "builder_fixtures.h"
 
 #include <unistd.h>
@@ -11,8 +12,9 @@ namespace {
 class Builds : public ScratchDirectory {
 protected:
     // A small product: programs with shortcuts, a shared file in a
-    // subdirectory, a font, texts and dates.
-    std::string demo_manifest(const std::string& flags = "\"uninstall_support\", \"compressed_payload\"") {
+    // subdirectory, a font, texts and dates; flags come beside
+    // uninstall_support, which the shared file needs.
+    std::string demo_manifest(const std::string& flags = "\"compressed_payload\"") {
         write("files/demo.exe", "MZ" + std::string(3000, 'p') + "end of program");
         write("files/empty.dat", "");
         write("files/common/shared.dll", std::string(5000, '\x01') + "shared");
@@ -20,7 +22,7 @@ protected:
         touch("files/demo.exe", 1200000000);
         return write("demo.toml",
                      "product_name = \"Demo\"\npublisher = \"Vendor\"\nversion = \"1.0\"\n"
-                     "flags = [" + flags + "]\nreadme = \"Read me\"\n"
+                     "flags = [\"uninstall_support\", " + flags + "]\nreadme = \"Read me\"\n"
                      "[[file]]\nsource = \"files/demo.exe\"\nshortcuts = [\"desktop\", \"start_menu\"]\n"
                      "label = \"Demo\"\n"
                      "[[file]]\nsource = \"files/empty.dat\"\nkind = \"startup\"\ndate = 2001-02-03 04:05:06\n"
@@ -36,7 +38,7 @@ TEST_F(Builds, WhatIsWrittenReadsBackThroughTheInstallersReaders) {
         CompressionLevel level;
     };
     const Case cases[] = {
-        {"compressed, best", "\"uninstall_support\", \"compressed_payload\"", CompressionLevel::best},
+        {"compressed, best", "\"compressed_payload\"", CompressionLevel::best},
         {"compressed, fast", "\"compressed_payload\"", CompressionLevel::fast},
         {"plain payload", "\"always_log\"", CompressionLevel::best},
     };
@@ -141,6 +143,37 @@ TEST_F(Builds, AFailedBuildLeavesNoFileBehind) {
     std::vector<std::string> left;
     for (const auto& entry : std::filesystem::directory_iterator(path("out"))) left.push_back(entry.path().filename());
     EXPECT_EQ(left, std::vector<std::string>{"keep.txt"});
+}
+
+TEST_F(Builds, OnlyABareInstallerProgramIsAStub) {
+    build_from(demo_manifest(), path("first/setup.exe"));
+    StubImage installer = test_stub();
+    installer.bytes = bytes_of(path("first/setup.exe"));
+    installer.path = "first/setup.exe";
+    StubImage not_ending_in_zeros = test_stub();
+    not_ending_in_zeros.bytes.back() = 1;
+    not_ending_in_zeros.path = "tool.exe";
+    StubImage tiny = test_stub();
+    tiny.bytes = {0, 0, 0};
+    struct Case {
+        const StubImage& stub;
+        std::string message;
+    };
+    const Case cases[] = {
+        {installer, "the stub first/setup.exe already carries an archive"},
+        {not_ending_in_zeros, "the stub tool.exe does not end in four zero bytes"},
+        {tiny, "the embedded installer program is too short"},
+    };
+    Manifest manifest = load_manifest(demo_manifest());
+    for (const Case& c : cases) {
+        try {
+            build_installer(manifest, c.stub, path("out/setup.exe"), PackOptions(), ManifestOptions());
+            ADD_FAILURE() << "built on " << c.message;
+        } catch (const BuildError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
+        }
+        EXPECT_FALSE(std::filesystem::exists(path("out"))) << c.message;
+    }
 }
 
 TEST_F(Builds, DisksOfALongerEarlierBuildAreRemoved) {

@@ -17,7 +17,7 @@ done
 
 for case in trailer-negative:10 trailer-beyond:20 magic:20 header-length:22 header-key:25 header-byte:25 \
             stub-byte:40 payload-byte:60 record-name:70 record-length:80 record-content:90 \
-            record-checksum:100 record-kind:110; do
+            record-checksum:100 record-kind:110 record-escape:120; do
     place=${case%:*} code=${case#*:}
     rm -rf "$work/damaged" && cp -r "$installers/small" "$work/damaged"
     "$sea" damage "$work/damaged/setup.exe" "$place" || { fail "$place: cannot damage"; continue; }
