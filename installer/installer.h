@@ -71,6 +71,10 @@ void install_uninstaller(InstallSession& session);
 void store_entries(InstallSession& session, ByteBuffer& payload);
 bool store_file(const char* path, const ByteBuffer& content, const DateTime& date, String& problems);
 void count_shared_files(InstallSession& session);
+// The full path of a name in a SharedFiles list. Names are stored as the
+// archive gives them, below the shared folder, and may hold folders of their
+// own (lib\\common.txt); only an absolute name stays as it is.
+String shared_file_path(const String& name, const char* shared_path);
 void extract_and_store(InstallSession& session);
 
 // Shortcuts, the product's keys and the uninstall information.

@@ -83,7 +83,7 @@ void take_back_references(String old_list, const String& shared_path) {
     while (!old_list.is_empty()) {
         String piece = old_list.take_quoted(0);
         if (piece.is_empty()) break;
-        prefix_directory(piece, shared_path.text());
+        piece = shared_file_path(piece, shared_path.text());
         old_list.remove_leading(';');
         u32 count = get_dword(piece.text(), 0);
         if (count <= 1) {
@@ -95,6 +95,11 @@ void take_back_references(String old_list, const String& shared_path) {
 }
 
 }  // namespace
+
+String shared_file_path(const String& name, const char* shared_path) {
+    if (name.find_char(':') >= 0 || name.starts_with_char('\\')) return name;
+    return join_path(shared_path, name.text());
+}
 
 bool store_file(const char* path, const ByteBuffer& content, const DateTime& date, String& problems) {
     if (content.size() < 0) corrupt_archive(corrupt::negative_content_size);

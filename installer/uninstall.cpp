@@ -129,7 +129,7 @@ void release_shared_files(Removal& removal) {
     for (;;) {
         String path = list.take_quoted(0);
         if (path.is_empty()) break;
-        prefix_directory(path, removal.shared_path.text());
+        path = shared_file_path(path, removal.shared_path.text());
         list.remove_leading(';');
         u32 count = get_dword(path.text(), 0);
         if (count > 0) {

@@ -170,6 +170,13 @@ void touch(char* arguments) {
         printf("  failed\n");
         return;
     }
+    char folder[MAX_PATH * 2];
+    snprintf(folder, sizeof folder, "%s", arguments);
+    char* last = strrchr(folder, '\\');
+    if (last) {
+        *last = 0;
+        if (GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES) make_folder(folder);
+    }
     HANDLE file = CreateFileA(arguments, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
     FILETIME local, utc;
     if (file == INVALID_HANDLE_VALUE || !SystemTimeToFileTime(&t, &local) || !LocalFileTimeToFileTime(&local, &utc) ||
