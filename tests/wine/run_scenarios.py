@@ -43,7 +43,8 @@ for each column, every "{COLUMN}" must name a column, and the names that the
 rows give must differ. A failing row is reported with its own line.
 
 Before the first scenario a table may set values with "@set NAME TEXT"; the
-expected transcripts use them as ${NAME}, cells included. Every scenario
+expected transcripts use them as ${NAME}, cells included, and so may the
+values set after it. Every scenario
 runs in a pristine copy of the template prefix, and one private X server
 serves the whole run.
 
@@ -113,6 +114,13 @@ def expand_rows(template, table):
     return scenarios
 
 
+def set_values(text, values, source):
+    try:
+        return re.sub(r"\$\{(\w+)\}", lambda m: values[m.group(1)], text)
+    except KeyError as error:
+        raise SystemExit(f"{source}: no @set for {error}")
+
+
 def parse_table(path):
     values = {}
     templates = []  # (scenario, its table lines)
@@ -128,7 +136,7 @@ def parse_table(path):
             elif current is None:
                 match = re.match(r"@set (\w+) (.*)$", line)
                 if match:
-                    values[match.group(1)] = match.group(2)
+                    values[match.group(1)] = set_values(match.group(2), values, f"{path}:{number}")
                 elif line.strip() and not line.startswith("#"):
                     raise SystemExit(f"{path}:{number}: text before the first scenario")
             elif line == "---" and not in_expected:
@@ -145,11 +153,7 @@ def parse_table(path):
         if scenario.name in names:
             raise SystemExit(f"{scenario.source}: a second scenario named \"{scenario.name}\"")
         names.add(scenario.name)
-        text = "\n".join(scenario.expected).strip("\n")
-        try:
-            scenario.expected = re.sub(r"\$\{(\w+)\}", lambda m: values[m.group(1)], text)
-        except KeyError as error:
-            raise SystemExit(f"{scenario.source}: no @set for {error}")
+        scenario.expected = set_values("\n".join(scenario.expected).strip("\n"), values, scenario.source)
     return scenarios
 
 
