@@ -167,6 +167,41 @@ TEST(DecodeBlock, GrowsFarBeyondTwiceTheInput) {
     EXPECT_EQ(decode(block_of(tokens)), expected);
 }
 
+// Most pairs of a literal and a back-reference are decoded without a check
+// of the output's end, as long as two of the longest pairs still fit the
+// block's reservation (twice the input at first). Here long back-references
+// bring the output close to that end and the longest pairs follow, at every
+// distance from it that matters: a margin too small writes behind the block,
+// which AddressSanitizer reports.
+TEST(DecodeBlock, TheLongestPairsNearTheEndOfTheReservationStayInside) {
+    std::mt19937 random(131);
+    Bytes noise(400);
+    for (u8& b : noise) b = static_cast<u8>(random());
+    for (int lead = 131; lead < 131 + 262; lead += 9) {
+        for (int matches = 0; matches < 16; ++matches) {
+            Bytes tokens = {0x00, static_cast<u8>(lead), static_cast<u8>(lead >> 8)};
+            tokens.insert(tokens.end(), noise.begin(), noise.begin() + lead);
+            Bytes expected(noise.begin(), noise.begin() + lead);
+            auto copy_back = [&]() {
+                tokens.insert(tokens.end(), {0x81, 131 - 4, 0x00});
+                expected.insert(expected.end(), expected.end() - 131, expected.end());
+            };
+            for (int i = 0; i < matches; ++i) copy_back();
+            for (int pair = 0; pair < 4; ++pair) {
+                tokens.push_back(0x7F);
+                tokens.insert(tokens.end(), noise.begin() + pair, noise.begin() + pair + 127);
+                expected.insert(expected.end(), noise.begin() + pair, noise.begin() + pair + 127);
+                copy_back();
+            }
+            // Enough input behind the pairs that they are taken unchecked.
+            tokens.insert(tokens.end(), {0x00, 0x2C, 0x01});
+            tokens.insert(tokens.end(), noise.begin(), noise.begin() + 300);
+            expected.insert(expected.end(), noise.begin(), noise.begin() + 300);
+            ASSERT_EQ(decode(block_of(tokens)), expected) << lead << " literal bytes, " << matches << " back-references";
+        }
+    }
+}
+
 TEST(DecodeBlock, RefusesWhatIsNotABlock) {
     struct Case {
         const char* name;

@@ -60,7 +60,13 @@ TEST(FileEntry, ReadsASoundRecordAndStopsBehindIt) {
     EXPECT_EQ(entry.shortcut_flags, 3u);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(entry.content.data()), entry.content.size()), "MZ demo program");
     EXPECT_EQ(entry.content.position(), 0);
+    // The date's six words in archive order: year, month, day, hour,
+    // minute, second.
     EXPECT_EQ(entry.date.year, 1999);
+    EXPECT_EQ(entry.date.month, 7);
+    EXPECT_EQ(entry.date.day, 4);
+    EXPECT_EQ(entry.date.hour, 21);
+    EXPECT_EQ(entry.date.minute, 8);
     EXPECT_EQ(entry.date.second, 6);
     EXPECT_STREQ(entry.label.text(), "Demo");
     EXPECT_EQ(payload.position(), static_cast<i32>(stream.size() - more.size()));

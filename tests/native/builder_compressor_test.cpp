@@ -136,9 +136,11 @@ TEST(Compressor, EveryInputOfTheTableComesBackAtEveryLevel) {
     }
 }
 
+// Set-up installs Wine, so a missing DLL is a broken machine, not a reason
+// to test less.
 TEST(Compressor, ARealWindowsBinaryComesBack) {
     Bytes dll = read_file(wine_dll, 1u << 20);
-    if (dll.empty()) GTEST_SKIP() << wine_dll << " is not installed";
+    ASSERT_FALSE(dll.empty()) << wine_dll << " is missing; tools/setup-debian.sh installs it";
     for (CompressionLevel level : levels) {
         expect_round_trip(dll, level, "kernel32.dll");
         EXPECT_LT(compress_block(dll.data(), dll.size(), level).size(), dll.size() * 7 / 10) << name_of(level);
@@ -238,7 +240,8 @@ TEST(Compressor, TheBestLevelCostsWhatTheExhaustiveSearchFinds) {
     Bytes period3 = repeated({'x', 'y', 'z'}, 400);
     inputs[2].bytes.insert(inputs[2].bytes.begin() + 250, period3.begin(), period3.end());
     Bytes dll = read_file(wine_dll, 48000);
-    if (!dll.empty()) inputs.push_back({"start of kernel32.dll", dll});
+    ASSERT_FALSE(dll.empty()) << wine_dll << " is missing; tools/setup-debian.sh installs it";
+    inputs.push_back({"start of kernel32.dll", dll});
     for (const Input& input : inputs) {
         size_t best = compress_block(input.bytes.data(), input.bytes.size(), CompressionLevel::best).size();
         size_t fast = compress_block(input.bytes.data(), input.bytes.size(), CompressionLevel::fast).size();
@@ -306,23 +309,6 @@ TEST(Compressor, RefusesMoreThanOneBlockCanHold) {
     const u8 byte = 0;
     EXPECT_THROW(compress_block(&byte, max_block_input + 1, CompressionLevel::fast), std::length_error);
     EXPECT_THROW(store_block(&byte, max_block_input + 1), std::length_error);
-}
-
-TEST(Compressor, ChecksumAndScramblingMatchTheInstallersSide) {
-    Bytes bytes = random_bytes(1003, 13);
-    ByteBuffer buffer;
-    buffer.append_bytes(bytes.data(), static_cast<i32>(bytes.size()));
-    EXPECT_EQ(checksum_of(bytes), buffer_checksum(buffer));
-    Bytes scrambled = bytes;
-    scramble_dword(scrambled, 0xA1B2C3D4u);
-    xor_scramble_dword(buffer, 0xA1B2C3D4u);
-    EXPECT_EQ(memcmp(scrambled.data(), buffer.data(), bytes.size()), 0);
-    scramble_byte(scrambled, 0x5A);
-    xor_scramble_byte(buffer, 0x5A);
-    EXPECT_EQ(memcmp(scrambled.data(), buffer.data(), bytes.size()), 0);
-    scramble_byte(scrambled, 0x5A);
-    scramble_dword(scrambled, 0xA1B2C3D4u);
-    EXPECT_EQ(scrambled, bytes);
 }
 
 }  // namespace

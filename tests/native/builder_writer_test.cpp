@@ -176,6 +176,49 @@ TEST_F(Builds, OnlyABareInstallerProgramIsAStub) {
     }
 }
 
+TEST_F(Builds, AWriteThatFailsLeavesNoInstallerAndNoTemporaryFile) {
+    std::string manifest = demo_manifest("\"always_log\"");
+    build_from(manifest, path("whole/setup.exe"));
+    size_t overhead = static_cast<size_t>(open_installer(path("whole/setup.exe")).payload_start) + trailer_size;
+    // Three parts: the program, Disk2.SEA and Disk3.SEA.
+    PackOptions disks;
+    disks.disk_size = static_cast<int64_t>(overhead + 3000);
+    struct Case {
+        const char* what;
+        const char* in_the_way;  // a directory that no file can be renamed over
+    };
+    const Case cases[] = {
+        {"the program", "setup.exe"},
+        {"the second disk", "Disk2.SEA"},
+        {"the last disk", "Disk3.SEA"},
+    };
+    for (const Case& c : cases) {
+        std::string folder = path(std::string("out-") + c.in_the_way);
+        write(std::string("out-") + c.in_the_way + "/" + c.in_the_way + "/keep.txt", "in the way");
+        EXPECT_THROW(build_from(manifest, folder + "/setup.exe", disks), BuildError) << c.what;
+        std::vector<std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) left.push_back(entry.path().filename());
+        EXPECT_EQ(left, std::vector<std::string>{c.in_the_way}) << c.what;
+    }
+}
+
+TEST_F(Builds, SourceDateEpochHoldsBackTheProgramsDateButNoEarlierOne) {
+    // The stand-in program is dated 1,000,000,000 seconds after 1970.
+    struct Case {
+        int64_t epoch;
+        int64_t stub_date;
+    };
+    const Case cases[] = {{999999999, 999999999}, {1000000000, 1000000000}, {1000000001, 1000000000}};
+    std::string manifest_path = demo_manifest();
+    for (const Case& c : cases) {
+        ManifestOptions dates;
+        dates.source_date_epoch = c.epoch;
+        std::string output = path("epoch-" + std::to_string(c.epoch) + "/setup.exe");
+        build_installer(load_manifest(manifest_path, dates), test_stub(), output, PackOptions(), dates);
+        EXPECT_EQ(seconds_of_local_date(open_installer(output).header.stub_date), c.stub_date) << c.epoch;
+    }
+}
+
 TEST_F(Builds, DisksOfALongerEarlierBuildAreRemoved) {
     std::string manifest = demo_manifest("\"always_log\"");
     build_from(manifest, path("whole/setup.exe"));

@@ -26,9 +26,38 @@ as soon as the robot has recorded the window of every "expect" before it
 (a "sleep" step after it gives the host the time it needs). This is how a
 scenario supplies a file that the program asks for.
 
+Rows. Cases that differ only in a few words are one template and a table,
+so that a case is one line. Lines starting with "|" in a scenario's script
+are its table: the first names the columns, each further one is a row.
+
+    === {what} is code {code}
+    | what                       | place            | code |
+    | a wrong magic              | magic            | 20   |
+    | a header length of 0       | header-length    | 22   |
+    @installer small C:\\demo\\setup.exe
+    @damage C:\\demo\\setup.exe {place}
+    ...
+    ---
+    ...
+      text "${CORRUPT} {code}"
+
+Each row is a scenario of its own: "{COLUMN}" in the name, the script and
+the expected transcript stands for that row's cell, with its blanks around
+it trimmed (a cell may be empty; it cannot hold "|"). Every row needs a cell
+for each column, every "{COLUMN}" must name a column, and the names that the
+rows give must differ. A failing row is reported with its own line.
+
 Before the first scenario a table may set values with "@set NAME TEXT"; the
-expected transcripts use them as ${NAME}. Every scenario runs in a pristine
-copy of the template prefix, and one private X server serves the whole run.
+expected transcripts use them as ${NAME}, cells included, and so may the
+values set after it. Every scenario
+runs in a pristine copy of the template prefix, and one private X server
+serves the whole run.
+
+A scenario passes only when its first run gives the expected transcript:
+nothing is tried again. The robot waits for each window and for the end of
+the program up to --timeout seconds; a time-out, an early end or an
+unexpected window is an "error" line of the transcript, which names what was
+awaited and is printed with the failure.
 """
 
 import argparse
@@ -62,9 +91,48 @@ class Scenario:
 STUB_VALUES = {}
 
 
+PLACEHOLDER = re.compile(r"(?<!\$)\{(\w+)\}")
+
+
+def cells_of(line):
+    return [cell.strip() for cell in line.strip().strip("|").split("|")]
+
+
+def expand_rows(template, table):
+    """The scenarios of one template: one for each row of its table, or the
+    template itself when it has none."""
+    if not table:
+        return [template]
+    (header_source, header), rows = table[0], table[1:]
+    columns = cells_of(header)
+    if not rows:
+        raise SystemExit(f"{header_source}: a table without rows")
+    for line in [template.name] + template.script + template.expected:
+        for name in PLACEHOLDER.findall(line):
+            if name not in columns:
+                raise SystemExit(f"{template.source}: {{{name}}} names no column of the table")
+    scenarios = []
+    for source, line in rows:
+        cells = cells_of(line)
+        if len(cells) != len(columns):
+            raise SystemExit(f"{source}: {len(cells)} cells for {len(columns)} columns")
+        row = dict(zip(columns, cells))
+        fill = lambda text: PLACEHOLDER.sub(lambda m: row[m.group(1)], text)
+        scenarios.append(Scenario(fill(template.name), [fill(l) for l in template.script],
+                                  [fill(l) for l in template.expected], source))
+    return scenarios
+
+
+def set_values(text, values, source):
+    try:
+        return re.sub(r"\$\{(\w+)\}", lambda m: values[m.group(1)], text)
+    except KeyError as error:
+        raise SystemExit(f"{source}: no @set for {error}")
+
+
 def parse_table(path):
     values = dict(STUB_VALUES)
-    scenarios = []
+    templates = []  # (scenario, its table lines)
     current = None
     in_expected = False
     with open(path, encoding="latin-1") as table:
@@ -72,25 +140,31 @@ def parse_table(path):
             line = line.rstrip("\n")
             if line.startswith("=== "):
                 current = Scenario(line[4:].strip(), [], [], f"{path}:{number}")
-                scenarios.append(current)
+                templates.append((current, []))
                 in_expected = False
             elif current is None:
                 match = re.match(r"@set (\w+) (.*)$", line)
                 if match:
-                    values[match.group(1)] = match.group(2)
+                    values[match.group(1)] = set_values(match.group(2), values, f"{path}:{number}")
                 elif line.strip() and not line.startswith("#"):
                     raise SystemExit(f"{path}:{number}: text before the first scenario")
             elif line == "---" and not in_expected:
                 in_expected = True
             elif in_expected:
                 current.expected.append(line)
+            elif line.startswith("|"):
+                templates[-1][1].append((f"{path}:{number}", line))
             else:
                 current.script.append(line)
+    scenarios = [s for template, rows in templates for s in expand_rows(template, rows)]
+    names = set()
     for scenario in scenarios:
-        scenario.script = [re.sub(r"\$\{(\w+)\}", lambda m: values[m.group(1)], line) if line.startswith("@")
-                           else line for line in scenario.script]
-        text = "\n".join(scenario.expected).strip("\n")
-        scenario.expected = re.sub(r"\$\{(\w+)\}", lambda m: values[m.group(1)], text)
+        if scenario.name in names:
+            raise SystemExit(f"{scenario.source}: a second scenario named \"{scenario.name}\"")
+        names.add(scenario.name)
+        scenario.script = [set_values(line, values, scenario.source) if line.startswith("@") else line
+                           for line in scenario.script]
+        scenario.expected = set_values("\n".join(scenario.expected).strip("\n"), values, scenario.source)
     return scenarios
 
 
@@ -172,11 +246,15 @@ def run_robot(prefix, steps, during, args):
 
     reader = threading.Thread(target=read)
     reader.start()
+    # The robot ends itself when a step times out; this limit is only for a
+    # robot (or Wine) that hangs, and it says so in the transcript.
+    limit = args.timeout * (len(steps) + 2) + 60
     try:
-        robot.wait(timeout=args.timeout * (len(steps) + 2) + 60)
+        robot.wait(timeout=limit)
     except subprocess.TimeoutExpired:
         robot.kill()
         robot.wait()
+        lines.append(f"error the robot did not end within {limit} s; it was given {len(steps)} steps\n")
     reader.join()
     drain.join()
     return "".join(lines).replace("\r\n", "\n").strip("\n"), "".join(errors)
@@ -213,7 +291,10 @@ def inspect(prefix, commands, args):
 
 
 def run_scenario(scenario, args, work):
-    prefix = os.path.join(work, re.sub(r"[^\w]+", "-", scenario.name)[:60])
+    # Rows of one template share the start of their names: the folder's
+    # random part keeps their prefixes apart.
+    prefix = os.path.join(tempfile.mkdtemp(dir=work, prefix=re.sub(r"[^\w]+", "-", scenario.name)[:40] + "-"),
+                          "prefix")
     subprocess.run([SANDBOX, "clone", args.template, prefix], check=True)
     try:
         tools = os.path.join(prefix, "drive_c", "sea-tools")
@@ -273,7 +354,8 @@ def main():
     parser.add_argument("--programs", help="folder of the test programs")
     parser.add_argument("--installers", help="folder of prebuilt installers, one folder NAME each")
     parser.add_argument("--sea", help="the sea tool, for @damage")
-    parser.add_argument("--timeout", type=int, default=20)
+    parser.add_argument("--timeout", type=int, default=60,
+                        help="seconds the robot waits for a window or for the end of the program")
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--only", help="run the scenarios whose name holds this text")
     parser.add_argument("--show", action="store_true", help="print every transcript")
@@ -295,21 +377,11 @@ def main():
     lock = threading.Lock()
     failures = []
 
-    def attempt(scenario):
-        try:
-            return run_scenario(scenario, args, work)
-        except Exception as error:  # a broken scenario counts as a failure
-            return f"error {error}", ""
-
     def one(scenario):
-        actual, errors = attempt(scenario)
-        # A robot error on a loaded machine (a box that never showed, a
-        # time-out) is tried once more; a wrong transcript never is, and the
-        # retry is reported.
-        if actual != scenario.expected and "\nerror " in "\n" + actual:
-            with lock:
-                print(f"RETRY {scenario.name}: {actual.splitlines()[-1]}", flush=True)
-            actual, errors = attempt(scenario)
+        try:
+            actual, errors = run_scenario(scenario, args, work)
+        except Exception as error:  # a broken scenario counts as a failure
+            actual, errors = f"error {error}", ""
         with lock:
             if args.show:
                 print(f"--- {scenario.name}")
@@ -318,7 +390,10 @@ def main():
                 print(f"PASS {scenario.name}", flush=True)
                 return
             failures.append(scenario.name)
-            print(f"FAIL {scenario.name} ({scenario.source})")
+            # What the robot awaited when it gave up comes first, not only
+            # somewhere in the difference.
+            awaited = [line for line in actual.split("\n") if line.startswith("error ")]
+            print(f"FAIL {scenario.name} ({scenario.source})" + (f": {awaited[-1]}" if awaited else ""))
             for line in difflib.unified_diff(scenario.expected.split("\n"), actual.split("\n"),
                                              "expected", "actual", lineterm=""):
                 print("    " + line)

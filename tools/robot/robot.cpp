@@ -21,6 +21,9 @@
 //   class NAME           record whether the program has a window of class
 //                        NAME, its rectangle and the screen's size
 //   sleep MS             wait
+//   fontchange           record how many WM_FONTCHANGE broadcasts a
+//                        top-level window of the robot's own has received
+//                        since the program started
 //   screen WxH           (before run) give the robot and the program a
 //                        screen of their own of that size: a Wine desktop
 //                        whose size comes from the registry
@@ -28,7 +31,8 @@
 // robot waits for the program to end, writes "exit N" and returns N. Any
 // failure (a time-out, the program ending early, an unexpected window) is
 // written as an "error" line naming what was awaited, the program is ended,
-// and the robot returns 255.
+// and the robot returns 255. Each wait lasts up to --timeout SECONDS (60 by
+// default): a slow machine makes a run longer, never a different transcript.
 #include <windows.h>
 
 #include <stdio.h>
@@ -38,7 +42,7 @@
 namespace {
 
 const int robot_failure = 255;
-DWORD step_timeout_ms = 20000;
+DWORD step_timeout_ms = 60000;
 
 PROCESS_INFORMATION child;
 char desktop_name[64];  // empty: the program shares the robot's desktop
@@ -52,24 +56,44 @@ void write_line(const char* text) {
     fflush(stdout);
 }
 
+// A window's record is gathered as text first, so that two readings can be
+// compared before one of them goes into the transcript.
+struct Record {
+    char* text;
+    size_t size, room;
+};
+
+void append(Record& record, const char* text, size_t n) {
+    if (record.size + n + 1 > record.room) {
+        while (record.size + n + 1 > record.room) record.room = record.room ? 2 * record.room : 4096;
+        record.text = static_cast<char*>(realloc(record.text, record.room));
+    }
+    memcpy(record.text + record.size, text, n);
+    record.size += n;
+    record.text[record.size] = 0;
+}
+
+void append(Record& record, const char* text) { append(record, text, strlen(text)); }
+
 // C notation, so that expected transcripts read like the texts they check.
-void write_quoted(const char* prefix, const char* text) {
-    fputs(prefix, stdout);
-    fputc('"', stdout);
+void append_quoted(Record& record, const char* prefix, const char* text) {
+    append(record, prefix);
+    append(record, "\"");
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        char escaped[8];
         switch (*p) {
-            case '\r': fputs("\\r", stdout); break;
-            case '\n': fputs("\\n", stdout); break;
-            case '\t': fputs("\\t", stdout); break;
-            case '"': fputs("\\\"", stdout); break;
-            case '\\': fputs("\\\\", stdout); break;
+            case '\r': append(record, "\\r"); break;
+            case '\n': append(record, "\\n"); break;
+            case '\t': append(record, "\\t"); break;
+            case '"': append(record, "\\\""); break;
+            case '\\': append(record, "\\\\"); break;
             default:
-                if (*p < 0x20 || *p == 0x7F) fprintf(stdout, "\\x%02x", *p);
-                else fputc(*p, stdout);
+                if (*p < 0x20 || *p == 0x7F) snprintf(escaped, sizeof escaped, "\\x%02x", *p);
+                else snprintf(escaped, sizeof escaped, "%c", *p);
+                append(record, escaped);
         }
     }
-    fputs("\"\n", stdout);
-    fflush(stdout);
+    append(record, "\"\n");
 }
 
 [[noreturn]] void fail(const char* format, ...) {
@@ -150,8 +174,15 @@ void strip_accelerator(char* text) {
 // own order: transcripts then read like the box on the screen.
 enum ControlGroup { texts, buttons, others };
 
+struct ControlVisit {
+    ControlGroup group;
+    Record* record;
+};
+
 BOOL CALLBACK record_control(HWND control, LPARAM parameter) {
-    ControlGroup group = static_cast<ControlGroup>(parameter);
+    ControlVisit* visit = reinterpret_cast<ControlVisit*>(parameter);
+    ControlGroup group = visit->group;
+    Record& record = *visit->record;
     char name[64];
     char text[8192];
     GetClassNameA(control, name, sizeof name);
@@ -161,33 +192,57 @@ BOOL CALLBACK record_control(HWND control, LPARAM parameter) {
     bool is_edit = _stricmp(name, "Edit") == 0;
     bool is_button = _stricmp(name, "Button") == 0;
     if (group == texts && is_static) {
-        if (text[0]) write_quoted("  text ", text);
+        if (text[0]) append_quoted(record, "  text ", text);
     } else if (group == texts && is_edit) {
         // An edit control's text may be long; WM_GETTEXT takes it whole.
         LRESULT length = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
         char* whole = static_cast<char*>(malloc(length + 1));
         SendMessageA(control, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(whole));
         whole[length] = 0;
-        write_quoted("  edit ", whole);
+        append_quoted(record, "  edit ", whole);
         free(whole);
     } else if (group == buttons && is_button) {
         strip_accelerator(text);
-        write_quoted("  button ", text);
+        append_quoted(record, "  button ", text);
     } else if (group == others && !is_static && !is_edit && !is_button) {
-        fprintf(stdout, "  control %s #%d\n", name, GetDlgCtrlID(control));
-        fflush(stdout);
+        char line[128];
+        snprintf(line, sizeof line, "  control %s #%d\n", name, GetDlgCtrlID(control));
+        append(record, line);
     }
     return TRUE;
 }
 
-void record_window(HWND window) {
+void read_window(HWND window, Record& record) {
+    record.size = 0;
+    append(record, "");
     char title[1024];
     title[0] = 0;
     GetWindowTextA(window, title, sizeof title);
-    write_quoted("window ", title);
-    EnumChildWindows(window, record_control, texts);
-    EnumChildWindows(window, record_control, buttons);
-    EnumChildWindows(window, record_control, others);
+    append_quoted(record, "window ", title);
+    const ControlGroup groups[] = {texts, buttons, others};
+    for (ControlGroup group : groups) {
+        ControlVisit visit = {group, &record};
+        EnumChildWindows(window, record_control, reinterpret_cast<LPARAM>(&visit));
+    }
+}
+
+// A box may still be laying out or filling its controls when it first
+// shows, and how long that takes depends on the machine: the window is read
+// until two readings 100 ms apart agree. One that keeps changing (a
+// progress display) is taken as it stands after two seconds.
+void record_window(HWND window) {
+    static Record reading, previous;
+    read_window(window, previous);
+    for (DWORD start = GetTickCount();;) {
+        Sleep(100);
+        read_window(window, reading);
+        if (strcmp(reading.text, previous.text) == 0 || GetTickCount() - start > 2000) break;
+        Record swap = previous;
+        previous = reading;
+        reading = swap;
+    }
+    fputs(reading.text, stdout);
+    fflush(stdout);
 }
 
 void expect_window(int step, const char* line) {
@@ -195,8 +250,6 @@ void expect_window(int step, const char* line) {
     for (;;) {
         HWND window = find_window(nullptr);
         if (window) {
-            // Let the box finish laying out its controls before reading them.
-            Sleep(150);
             if (seen_count < 256) seen_windows[seen_count++] = window;
             current_window = window;
             record_window(window);
@@ -248,6 +301,16 @@ void press(int step, const char* line, const char* which) {
     // handler, and a sent message would wait for that box to close.
     PostMessageA(current_window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(query.found), BN_CLICKED),
                  reinterpret_cast<LPARAM>(query.found));
+}
+
+// An answer is posted, so the window may still be there when the next step
+// starts: wait for it to go, as long as the machine needs, but not for a
+// window that stays open by design (Esc on a dialog that ignores it).
+void await_answer() {
+    HWND window = current_window;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 1000; Sleep(20)) {
+        if (!IsWindow(window) || !IsWindowVisible(window)) return;
+    }
 }
 
 void send_escape(int step, const char* line) {
@@ -321,6 +384,55 @@ char* read_all(FILE* stream) {
     return text;
 }
 
+// A broadcast reaches every top-level window of the desktop, so a window of
+// the robot's own, on a thread that does nothing but take messages, sees
+// what the program broadcasts. A program's SendMessage to HWND_BROADCAST
+// waits for this window too; the thread answers at once.
+volatile LONG font_changes;
+HANDLE listener_ready;
+bool listener_made;
+
+LRESULT CALLBACK listener_procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_FONTCHANGE) InterlockedIncrement(&font_changes);
+    return DefWindowProcA(window, message, w, l);
+}
+
+DWORD WINAPI listen_for_broadcasts(void*) {
+    if (desktop_name[0]) {
+        HDESK desktop = OpenDesktopA(desktop_name, 0, FALSE, GENERIC_ALL);
+        if (desktop) SetThreadDesktop(desktop);
+    }
+    WNDCLASSA window_class;
+    memset(&window_class, 0, sizeof window_class);
+    window_class.lpfnWndProc = listener_procedure;
+    window_class.hInstance = GetModuleHandleA(nullptr);
+    window_class.lpszClassName = "SEA Robot Listener";
+    RegisterClassA(&window_class);
+    listener_made = CreateWindowA(window_class.lpszClassName, "robot", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                  nullptr, nullptr, window_class.hInstance, nullptr) != nullptr;
+    SetEvent(listener_ready);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+    return 0;
+}
+
+void start_listener() {
+    listener_ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, listen_for_broadcasts, nullptr, 0, nullptr);
+    if (!thread || WaitForSingleObject(listener_ready, step_timeout_ms) != WAIT_OBJECT_0 || !listener_made)
+        fail("cannot make the window that listens for broadcasts: error %lu", GetLastError());
+    CloseHandle(thread);
+}
+
+bool script_has_step(const char* script, const char* step) {
+    size_t length = strlen(step);
+    for (const char* line = script; line; line = strchr(line, '\n')) {
+        while (*line == '\n' || *line == ' ' || *line == '\t') ++line;
+        if (strncmp(line, step, length) == 0 && (line[length] == 0 || strchr("\r\n ", line[length]))) return true;
+    }
+    return false;
+}
+
 // The program's own file may be named apart from the command line, so that
 // a test can give the program a command line naming some other path.
 void start_program(const char* command_line, const char* application) {
@@ -361,7 +473,6 @@ void wait_for_end() {
     while (child_running()) {
         HWND window = find_window(nullptr);
         if (window) {
-            Sleep(150);
             if (seen_count < 256) seen_windows[seen_count++] = window;
             record_window(window);
             fail("a window that the script does not expect");
@@ -379,6 +490,9 @@ int main(int argc, char** argv) {
         if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) step_timeout_ms = atoi(argv[++i]) * 1000;
     }
     char* script = read_all(stdin);
+    // Only scenarios that look for broadcasts get the listener, so that the
+    // others see the desktop as the program alone leaves it.
+    bool listens = script_has_step(script, "fontchange");
     int step = 0;
     for (char* line = strtok(script, "\n"); line; line = strtok(nullptr, "\n")) {
         size_t length = strlen(line);
@@ -394,6 +508,7 @@ int main(int argc, char** argv) {
             while (*rest == ' ') ++rest;
             if (*rest && !unquote(rest, application, sizeof application))
                 fail("step %d: bad quoted application name: %s", step, line);
+            if (listens) start_listener();
             start_program(command, *rest ? application : nullptr);
             continue;
         }
@@ -419,23 +534,26 @@ int main(int argc, char** argv) {
             press(step, line, line + 6);
             fputs("> ", stdout);
             write_line(line);
-            Sleep(300);
+            await_answer();
         } else if (strcmp(line, "esc") == 0) {
             send_escape(step, line);
             fputs("> ", stdout);
             write_line(line);
-            Sleep(300);
+            await_answer();
         } else if (strcmp(line, "close") == 0) {
             require_current(step, line);
             PostMessageA(current_window, WM_SYSCOMMAND, SC_CLOSE, 0);
             fputs("> ", stdout);
             write_line(line);
-            Sleep(300);
+            await_answer();
         } else if (strcmp(line, "leave") == 0) {
             require_current(step, line);
             current_window = nullptr;
         } else if (strncmp(line, "class ", 6) == 0) {
             report_class(line + 6);
+        } else if (strcmp(line, "fontchange") == 0) {
+            fprintf(stdout, "fontchange received %ld\n", static_cast<long>(font_changes));
+            fflush(stdout);
         } else if (strncmp(line, "sleep ", 6) == 0) {
             Sleep(atoi(line + 6));
         } else {
