@@ -57,6 +57,9 @@ void report_completion(String problems, const String& dir, u32 flags, bool reins
         String date = now_text();
         problems.insert_format(log_block_format, product_name.text(), date.text(), reinstall ? "Reinstall" : "New",
                                version);
+        // A previous installation that failed to uninstall may have lost its
+        // folder on the way; its log block still belongs there.
+        create_directory(dir.text());
         if (!append_text_file(log_path.text(), problems.text())) {
             error_box("Unable to append to the installation log file:\r\n%s\r\n", log_path.text());
             view = false;

@@ -109,14 +109,25 @@ void remove_start_menu_group() {
     }
 }
 
-void offer_shared_file(const String& path) {
+// The folders of a shared name (lib\common.txt) that its deletion emptied,
+// up to the shared folder, which goes later if it is empty too.
+void remove_emptied_folders(String path, const String& shared_path) {
+    String below = shared_path + "\\";
+    while (remove_file_name(path) && path.length() > below.length()) {
+        String head;
+        path.substring(head, below.length());
+        if (head.compare_no_case(below.text()) != 0 || !remove_directory(path)) break;
+    }
+}
+
+void offer_shared_file(const String& path, const String& shared_path) {
     if (!file_exists(path.text())) return;
     if (!automatic) {
         String question = formatted(
             "The following shared file is no longer used:\r\n%s\r\n\r\nDo you want to delete this file?", path.text());
         if (!ask(question.text(), "Delete shared file?")) return;
     }
-    delete_file(path.text());
+    if (delete_file(path.text())) remove_emptied_folders(path, shared_path);
 }
 
 void release_shared_files(Removal& removal) {
@@ -136,7 +147,7 @@ void release_shared_files(Removal& removal) {
             set_dword(path.text(), count - 1, reg_delete_when_empty);
             if (count - 1 > 0) continue;
         }
-        offer_shared_file(path);
+        offer_shared_file(path, removal.shared_path);
     }
     close_key();
 }

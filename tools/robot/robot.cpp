@@ -4,6 +4,8 @@
 //
 // The script comes on standard input, one step a line:
 //   run "COMMAND LINE" ["FILE"]
+//                        (a later run first waits for the program before to
+//                        end and writes its exit code)
 //                        start the program (C escapes; must come first),
 //                        from FILE when given, else from the line's first word
 //   expect               wait for the next dialog window of the program and
@@ -16,8 +18,10 @@
 //   leave                leave the current window open and go on
 //   pass TITLE           from now on, let dialogs titled TITLE come and go
 //                        unrecorded (the progress dialog of an automatic run)
-//   hold "FILE"          keep FILE open, shared with nobody, until the robot
-//                        ends: a file that another program holds
+//   hold "FILE"          keep FILE open until the robot ends (or release),
+//                        shared for reading only: a file that another
+//                        program holds, which cannot be written or deleted
+//   release              close the files held so far
 //   class NAME           record whether the program has a window of class
 //                        NAME, its rectangle and the screen's size
 //   sleep MS             wait
@@ -116,6 +120,9 @@ DWORD child_exit_code() {
     GetExitCodeProcess(child.hProcess, &code);
     return code;
 }
+
+HANDLE held_files[16];
+int held_count;
 
 const char* passed_titles[16];
 int passed_count;
@@ -483,6 +490,19 @@ void wait_for_end() {
     }
 }
 
+// Waits for the program's end and writes its exit code.
+DWORD finish_program() {
+    wait_for_end();
+    DWORD code = child_exit_code();
+    fprintf(stdout, "exit %lu\n", code);
+    fflush(stdout);
+    CloseHandle(child.hProcess);
+    CloseHandle(child.hThread);
+    child.hThread = nullptr;
+    current_window = nullptr;
+    return code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -508,7 +528,10 @@ int main(int argc, char** argv) {
             while (*rest == ' ') ++rest;
             if (*rest && !unquote(rest, application, sizeof application))
                 fail("step %d: bad quoted application name: %s", step, line);
-            if (listens) start_listener();
+            // A second run waits for the first program's end: an
+            // installation, then its uninstaller.
+            if (child.hProcess) finish_program();
+            if (listens && !child.hProcess) start_listener();
             start_program(command, *rest ? application : nullptr);
             continue;
         }
@@ -523,8 +546,14 @@ int main(int argc, char** argv) {
         if (strncmp(line, "hold ", 5) == 0) {
             char path[1024];
             if (!unquote(line + 5, path, sizeof path)) fail("step %d: bad quoted text: %s", step, line);
-            if (CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) == INVALID_HANDLE_VALUE)
+            HANDLE held = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (held == INVALID_HANDLE_VALUE)
                 fail("step %d (%s): cannot hold the file: error %lu", step, line, GetLastError());
+            if (held_count < 16) held_files[held_count++] = held;
+            continue;
+        }
+        if (strcmp(line, "release") == 0) {
+            while (held_count > 0) CloseHandle(held_files[--held_count]);
             continue;
         }
         if (!child.hProcess) fail("step %d (%s) comes before run", step, line);
@@ -561,9 +590,5 @@ int main(int argc, char** argv) {
         }
     }
     if (!child.hProcess) fail("the script has no run step");
-    wait_for_end();
-    DWORD code = child_exit_code();
-    fprintf(stdout, "exit %lu\n", code);
-    fflush(stdout);
-    return static_cast<int>(code);
+    return static_cast<int>(finish_program());
 }
