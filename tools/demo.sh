@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The demo: sets up what is missing (Debian 12, as root), builds, makes the
 # demo product's installer with the sea tool, shows what it holds, and runs
-# it in the Wine sandbox through the robot, printing every box it shows and
-# how each run ended.
+# it in the Wine sandbox through the robot: installed automatically and once
+# answering every question, then removed again both ways, printing every box
+# and what is on the machine afterwards (files and dates, shortcuts, the
+# uninstall values with their types, Install.LOG, and that nothing is left).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup-debian.sh
