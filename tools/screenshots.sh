@@ -2,7 +2,11 @@
 # Re-makes the pictures in docs/: the background window bearing a product's
 # name, and the licence, readme and progress dialogs in front of it, as the
 # test program "dialogs" puts them on a private X server (1024x768x24) in the
-# Wine sandbox. The dialogs are cut out at their own rectangles.
+# Wine sandbox; then a real installation's welcome box, progress and
+# completion box, the robot answering the boxes before them. (The folder
+# dialog is left out: under Wine its X window stays where it was created
+# while the dialog is drawn centred, so its rectangle cannot be cut out.)
+# The dialogs are cut out at their own rectangles.
 #
 #   tools/screenshots.sh [BUILD_DIR]      (default: build)
 #
@@ -19,6 +23,10 @@ tree=$(tools/wine-arch)
 cmake --build "$build" --target "$tree" >/dev/null
 template=$build/wine/template
 program=$build/$tree/tests/programs/dialogs.exe
+robot=$build/$tree/tools/robot/robot.exe
+cmake --build "$build" --target sea_test_installers demo >/dev/null
+full=$build/tests/installers/full/setup.exe
+demo=$build/demo/setup.exe
 tools/wine-sandbox template "$template"
 
 mkdir -p "$build/wine"
@@ -39,9 +47,9 @@ export DISPLAY=:$(head -n1 "$work/display")
 # The geometry (WxH+X+Y) of the program's top-level X window whose line in
 # xwininfo's list holds TEXT, once it is there.
 window_geometry() {
-    local text=$1 line
+    local text=$1 program=${2:-dialogs.exe} line
     for _ in $(seq 600); do
-        line=$(xwininfo -root -children | grep -F -- "$text" | grep -F '"dialogs.exe"' | head -n1 || true)
+        line=$(xwininfo -root -children | grep -F -- "$text" | grep -F "\"$program\"" | grep -v '1x1+' | tail -n1 || true)
         if [ -n "$line" ]; then
             grep -oE '[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+' <<<"$line" | head -n1
             return 0
@@ -78,8 +86,36 @@ shoot() {
     echo "docs/$name.png ($geometry)"
 }
 
+# shoot_installer NAME WINDOW INSTALLER SETTLE STEPS...: runs the robot with
+# STEPS (one a word) on INSTALLER (a setup.exe of the build tree) and writes
+# docs/NAME.png once WINDOW is up, SETTLE seconds later.
+shoot_installer() {
+    local name=$1 window=$2 installer=$3 settle=$4 prefix=$work/$1 geometry
+    shift 4
+    tools/wine-sandbox clone "$template" "$prefix"
+    cp "$installer" "$prefix/drive_c/setup.exe"
+    cp "$robot" "$prefix/drive_c/robot.exe"
+    tools/wine-sandbox run "$prefix" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+    tools/wine-sandbox run "$prefix" reg add 'HKCU\Software\Wine\Fonts\Replacements' \
+        /v 'Times New Roman' /d 'Liberation Serif' /f >/dev/null 2>&1
+    printf '%s\n' "$@" | tools/wine-sandbox run "$prefix" 'C:\robot.exe' >/dev/null 2>&1 &
+    local running=$!
+    sleep "$settle"
+    # Read once settled: a dialog may be created elsewhere and then centred.
+    geometry=$(window_geometry "$window" setup.exe)
+    import -window root -crop "$geometry" +repage -strip "$root/docs/$name.png"
+    tools/wine-sandbox remove "$prefix"
+    wait "$running" 2>/dev/null || true
+    echo "docs/$name.png ($geometry)"
+}
+
 mkdir -p docs
 shoot background "1024x768+0+0" background "SEA Demo Product 1.0"
 shoot licence '"End-User License Agreement"' licence
 shoot readme '"Important Information"' readme
 shoot progress '"Installing..."' hold-progress 40
+shoot_installer welcome '"Self-Extracting Archive v2.4"' "$full" 2 'run "C:\\setup.exe"' expect 'sleep 20000' 'press No'
+shoot_installer storing '"Installing..."' "$demo" 0 'pass Installing...' 'run "C:\\setup.exe"' expect 'press Yes' \
+    expect 'press #1001' expect 'press #1001' expect 'sleep 20000' 'press OK'
+shoot_installer complete '"Installation Complete"' "$demo" 2 'pass Installing...' 'run "C:\\setup.exe"' expect \
+    'press Yes' expect 'press #1001' expect 'press #1001' expect 'sleep 20000' 'press OK'
