@@ -22,6 +22,9 @@
 //                        shared for reading only: a file that another
 //                        program holds, which cannot be written or deleted
 //   release              close the files held so far
+//   read TITLE           record the texts of the program's visible window of
+//                        that title as they are now (the progress dialog
+//                        behind a question, say), without making it current
 //   class NAME           record whether the program has a window of class
 //                        NAME, its rectangle and the screen's size
 //   sleep MS             wait
@@ -168,6 +171,23 @@ HWND find_window(const char* class_name) {
     WindowQuery query = {class_name, nullptr};
     EnumWindows(match_window, reinterpret_cast<LPARAM>(&query));
     return query.found;
+}
+
+struct TitleQuery {
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK match_title(HWND window, LPARAM parameter) {
+    TitleQuery* query = reinterpret_cast<TitleQuery*>(parameter);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char title[256];
+    title[0] = 0;
+    GetWindowTextA(window, title, sizeof title);
+    if (process != child.dwProcessId || !IsWindowVisible(window) || strcmp(title, query->title) != 0) return TRUE;
+    query->found = window;
+    return FALSE;
 }
 
 void strip_accelerator(char* text) {
@@ -578,6 +598,11 @@ int main(int argc, char** argv) {
         } else if (strcmp(line, "leave") == 0) {
             require_current(step, line);
             current_window = nullptr;
+        } else if (strncmp(line, "read ", 5) == 0) {
+            TitleQuery query = {line + 5, nullptr};
+            EnumWindows(match_title, reinterpret_cast<LPARAM>(&query));
+            if (!query.found) fail("step %d (%s): the program shows no window of that title", step, line);
+            record_window(query.found);
         } else if (strncmp(line, "class ", 6) == 0) {
             report_class(line + 6);
         } else if (strcmp(line, "fontchange") == 0) {
