@@ -49,6 +49,8 @@ struct InstallSession {
 // The product's uninstall key below Software, and the shared-file counts.
 extern const char uninstall_key_root[];  // "Microsoft\\Windows\\CurrentVersion\\Uninstall"
 extern const char shared_dlls_key[];     // "Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
+// Below HKEY_LOCAL_MACHINE: the fonts that stay installed after a restart.
+extern const char fonts_key[];           // "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"
 String uninstall_key_path();
 
 // The pre-installation dialogue: returns only when the installation goes on;

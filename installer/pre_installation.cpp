@@ -10,6 +10,7 @@
 
 const char uninstall_key_root[] = "Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char shared_dlls_key[] = "Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const char fonts_key[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 
 namespace {
 

@@ -7,8 +7,6 @@
 
 namespace {
 
-const char fonts_key[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
-
 i32 storing_percent(i32 index, i32 count) { return 55 + static_cast<i32>(static_cast<int64_t>(index) * 30 / count); }
 
 // What the system learns from AddFontResourceA lasts until the user logs

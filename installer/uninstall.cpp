@@ -7,8 +7,6 @@
 
 namespace {
 
-const char fonts_key[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
-
 struct Removal {
     String location;
     String shared_path;
