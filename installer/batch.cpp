@@ -15,6 +15,40 @@ const char batch_command_format[] = "\"%s\" \"%s\" \"%s\" %c:";
 const char legacy_interpreter[] = "command.com";
 const char fallback_interpreter[] = "cmd.exe";
 
+// The installer runs elevated, and the interpreter reads a batch line by line
+// while it runs, so a batch that another process could change would run that
+// process's commands as administrator. Any file of the name goes first (a
+// planted one included), and the batch is created new and written. The
+// interpreter (and the system's start of a batch) shares reading only with
+// handles that read, so the file is then held through a handle that reads
+// and shares only reading: while it is open nobody can open the file to
+// write, rename or delete it, and no handle that could write is left, or the
+// opening would have failed. What it reads back must be what was written,
+// which also covers a change in the instant between writing and holding.
+// Refused, nothing runs: a planted file that someone holds open, say.
+HANDLE write_held_batch(const char* path, const char* script) {
+    delete_file(path);
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return file;
+    DWORD length = static_cast<DWORD>(lstrlenA(script));
+    DWORD done = 0;
+    bool written = WriteFile(file, script, length, &done, nullptr) && done == length;
+    CloseHandle(file);
+    if (written) {
+        file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            String held;
+            held.set_length(static_cast<i32>(length) + 1);
+            bool same = ReadFile(file, held.buffer(), length + 1, &done, nullptr) && done == length &&
+                        memcmp(held.buffer(), script, length) == 0;
+            if (same) return file;
+            CloseHandle(file);
+        }
+    }
+    delete_file(path);
+    return INVALID_HANDLE_VALUE;
+}
+
 // A handle that cannot be waited for counts as ended, so the wait never hangs on it.
 bool has_ended(HANDLE process) { return WaitForSingleObject(process, 0) != WAIT_TIMEOUT; }
 
@@ -57,7 +91,8 @@ bool run_batch(const char* dir, String text, const char* shared_path) {
     core_assert(dir != nullptr);
     if (text.is_empty()) return true;
     String batch_path = join_path(dir, batch_file_name);
-    if (!write_text_file(batch_path.text(), batch_script(static_cast<String&&>(text), automatic).text())) return false;
+    HANDLE held = write_held_batch(batch_path.text(), batch_script(static_cast<String&&>(text), automatic).text());
+    if (held == INVALID_HANDLE_VALUE) return false;
     String command_line =
         formatted(batch_command_format, batch_path.text(), dir, shared_path ? shared_path : "", drive_letter_of(dir));
     STARTUPINFOA startup = {};
@@ -70,6 +105,7 @@ bool run_batch(const char* dir, String text, const char* shared_path) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
+    CloseHandle(held);
     delete_file(batch_path.text());
     return started;
 }
@@ -78,11 +114,16 @@ bool start_self_removal() {
     String self = program_path();
     // Without its own path the batch would have nothing to wait for.
     if (self.is_empty()) return false;
-    if (!write_text_file(self_removal_batch_path, self_removal_script(self.text()).text())) return false;
+    // Held until this process ends, which the caller makes it do at once;
+    // from then on the batch, which must outlive the uninstaller, is open to
+    // change like any file in c:\.
+    HANDLE held = write_held_batch(self_removal_batch_path, self_removal_script(self.text()).text());
+    if (held == INVALID_HANDLE_VALUE) return false;
     PROCESS_INFORMATION process;
     if (!start_removal_batch(legacy_interpreter, process) &&
         !start_removal_batch(formatted("\"%s\"", command_interpreter().text()).text(), process)) {
         // Nothing will run it, and a stray copy could still delete these paths.
+        CloseHandle(held);
         delete_file(self_removal_batch_path);
         return false;
     }

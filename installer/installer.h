@@ -101,6 +101,9 @@ bool uninstall_product();
 bool is_protected_folder(const char* path);
 
 // Start-up and command line.
+// Limits the search for DLLs loaded by name to System32; the entry point
+// calls it before anything else runs.
+void restrict_dll_search();
 void start_up(HINSTANCE module_instance);
 void parse_command_line(InstallSession& session);
 void find_self_path(InstallSession& session);

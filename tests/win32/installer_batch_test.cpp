@@ -179,6 +179,55 @@ TEST_F(BatchTest, ABatchThatCannotBeWrittenIsNotStarted) {
     EXPECT_FALSE(exists("C:\\tests\\ran.txt"));
 }
 
+// The batch runs elevated: the interpreter, a process of its own, stands for
+// one that tries to add a command to the batch while it runs. The attempt
+// fails, the interpreter reads on, and what ran is what was written.
+TEST_F(BatchTest, ARunningBatchCannotBeChangedByAnotherProcess) {
+    const char text[] = "echo echo changed^>changed.txt>>%0\necho ran>ran.txt\ncopy /b %0 seen.bat >nul\n";
+    ASSERT_TRUE(run_batch(dir.text(), text, ""));
+    EXPECT_EQ(read_file(path("ran.txt").text()), "ran\r\n");
+    EXPECT_EQ(read_file(path("seen.bat").text()),
+              "@echo off\r\necho echo changed^>changed.txt>>%0\r\necho ran>ran.txt\r\ncopy /b %0 seen.bat >nul\r\n");
+    EXPECT_FALSE(exists(path("changed.txt").text()));
+    EXPECT_FALSE(exists(path("ZORVEN.BAT").text()));
+}
+
+// A file of the batch's name that someone holds open could be changed
+// through that handle after ours wrote it, or is one that cannot be
+// replaced: the batch is refused. (Wine's start of a batch already fails
+// while a handle that writes is open; a reading one shows the refusal.)
+TEST_F(BatchTest, ABatchFileHeldOpenBySomeoneElseIsNotRun) {
+    struct Holder {
+        DWORD access;
+        DWORD sharing;
+    };
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const Holder holders[] = {
+        {GENERIC_READ | GENERIC_WRITE, all},
+        {GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE},
+        {GENERIC_READ, all},
+        {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE},
+    };
+    String batch = path("ZORVEN.BAT");
+    for (const Holder& holder : holders) {
+        SCOPED_TRACE(testing::Message() << "access " << std::hex << holder.access << " sharing " << holder.sharing);
+        if (!exists(batch.text())) {
+            ASSERT_TRUE(write_text_file(batch.text(), "echo planted>planted.txt\r\n"));
+        }
+        HANDLE other = CreateFileA(batch.text(), holder.access, holder.sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(other, INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(run_batch(dir.text(), "echo ran>ran.txt", ""));
+        CloseHandle(other);
+        EXPECT_FALSE(exists(path("ran.txt").text()));
+        EXPECT_FALSE(exists(path("planted.txt").text()));
+    }
+    // Once nobody holds it, a planted file is replaced by the batch.
+    ASSERT_TRUE(write_text_file(batch.text(), "echo planted>planted.txt\r\n"));
+    ASSERT_TRUE(run_batch(dir.text(), "echo ran>ran.txt", ""));
+    EXPECT_EQ(read_file(path("ran.txt").text()), "ran\r\n");
+    EXPECT_FALSE(exists(path("planted.txt").text()));
+}
+
 TEST_F(BatchTest, TheFinishedWindowEndsTheWaitAndIsClosed) {
     String record = path("closed.txt");
     char program[MAX_PATH];
