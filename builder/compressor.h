@@ -21,8 +21,10 @@ enum class CompressionLevel { fast, best };
 // headers of an incompressible block of that length.
 const size_t max_block_input = 0x7FF00000u;
 
-// Throws std::length_error for more than max_block_input bytes.
-std::vector<u8> compress_block(const u8* data, size_t length, CompressionLevel level);
+// Throws std::length_error for more than max_block_input bytes. The best
+// level runs on that many threads (0: one per core); the block is the same
+// bytes whatever their number.
+std::vector<u8> compress_block(const u8* data, size_t length, CompressionLevel level, unsigned threads = 0);
 
 // The block that holds the bytes as literals only, and its size.
 std::vector<u8> store_block(const u8* data, size_t length);

@@ -13,12 +13,23 @@
 //
 // The input is parsed in chunks of 4 MiB to bound memory; the match window
 // still spans chunk borders, only a token cannot.
+//
+// Segments of a fixed size are parsed independently, on as many threads as
+// there are cores: each has a match finder of its own that first reads the
+// window before the segment (the farthest distance a match may reach back),
+// so every match that the format allows is still found across segment
+// borders. The segments are fixed by the input alone, so the block is the
+// same whatever the number of threads.
 #include "archive/block_format.h"
 #include "builder/block_writer.h"
 #include "builder/match_finder.h"
 #include "builder/parsers.h"
 
 #include <stdint.h>
+
+#include <atomic>
+#include <exception>
+#include <thread>
 
 namespace {
 
@@ -63,9 +74,11 @@ size_t queue_size(size_t most) {
 
 class OptimalParser {
 public:
-    OptimalParser(const u8* data, size_t size, size_t chunk_size)
+    // Parses data[warm, size) with data[0, warm) as its window.
+    OptimalParser(const u8* data, size_t size, size_t warm, size_t chunk_size)
         : x_(data),
           n_(size),
+          warm_(warm),
           chunk_size_(std::min(chunk_size, best_chunk_size)),
           finder_(data, size, tree_depth),
           short_literals_(256),
@@ -74,8 +87,9 @@ public:
           runs_queue_(512) {}
 
     std::vector<u8> run() {
-        BlockWriter writer(n_ / 2);
-        for (size_t begin = 0; begin < n_; begin += chunk_size_) {
+        BlockWriter writer((n_ - warm_) / 2);
+        for (size_t i = 0; i < warm_; ++i) finder_.find(i);
+        for (size_t begin = warm_; begin < n_; begin += chunk_size_) {
             size_t m = std::min(chunk_size_, n_ - begin);
             find_tokens(begin, m);
             choose(m);
@@ -172,6 +186,7 @@ private:
 
     const u8* x_;
     size_t n_;
+    size_t warm_;
     size_t chunk_size_;
     MatchFinder finder_;
     std::vector<u8> lengths_;
@@ -191,6 +206,37 @@ private:
 
 }  // namespace
 
-std::vector<u8> compress_best(const u8* data, size_t length, size_t chunk_size) {
-    return OptimalParser(data, length, chunk_size).run();
+std::vector<u8> compress_best(const u8* data, size_t length, size_t chunk_size, size_t segment_size,
+                              unsigned threads) {
+    if (segment_size == 0) segment_size = best_segment_size;
+    size_t segments = length == 0 ? 1 : (length + segment_size - 1) / segment_size;
+    std::vector<std::vector<u8>> blocks(segments);
+    std::vector<std::exception_ptr> failures(segments);
+    std::atomic<size_t> next(0);
+    auto work = [&] {
+        for (size_t k; (k = next++) < segments;) {
+            size_t begin = k * segment_size;
+            size_t end = std::min(length, begin + segment_size);
+            size_t warm = std::min<size_t>(begin, distance_max);
+            try {
+                blocks[k] = OptimalParser(data + begin - warm, end - begin + warm, warm, chunk_size).run();
+            } catch (...) {
+                failures[k] = std::current_exception();
+            }
+        }
+    };
+    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::thread> workers;
+    for (unsigned t = 1; t < std::min<size_t>(threads, segments); ++t) workers.emplace_back(work);
+    work();
+    for (std::thread& worker : workers) worker.join();
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) std::rethrow_exception(failure);
+    }
+    std::vector<u8> block = std::move(blocks[0]);
+    for (size_t k = 1; k < segments; ++k) {
+        block.insert(block.end(), blocks[k].begin() + block_magic_size, blocks[k].end());
+        std::vector<u8>().swap(blocks[k]);
+    }
+    return block;
 }

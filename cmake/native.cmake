@@ -1,6 +1,11 @@
-# The native tree: portable layers with sanitizers, their unit tests, the
-# `sea` tool, and the Win32 tree as an external project.
-option(SEA_SANITIZE "Build native code with AddressSanitizer and UBSan" ON)
+# The native tree: portable layers, their unit tests, the `sea` tool, and the
+# Win32 tree as an external project. Plainly configured it is the packager's
+# build: optimised, without sanitizers. The test command turns the
+# sanitizers on, for the unit tests and for the `sea` that the tests drive.
+option(SEA_SANITIZE "Build native code with AddressSanitizer and UBSan" OFF)
+if(NOT CMAKE_BUILD_TYPE)
+    set(CMAKE_BUILD_TYPE Release CACHE STRING "Build type" FORCE)
+endif()
 option(SEA_WIN32_TREE "Also build the cross-compiled Win32 tree" ON)
 
 add_compile_options(-Wall -Wextra -Wno-unused-parameter)

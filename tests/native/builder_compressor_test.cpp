@@ -163,6 +163,28 @@ TEST(Compressor, TheBestLevelParsesAcrossChunkBorders) {
     EXPECT_LT(compress_best(input.data(), input.size(), 10000).size(), whole + whole / 200);
 }
 
+// Segments are parsed on threads of their own, each reading the window
+// before it first: the block must not depend on the number of threads, and
+// matches that reach back across a segment's start are still found.
+TEST(Compressor, TheBestLevelGivesTheSameBlockOnAnyNumberOfThreads) {
+    Bytes input = english_text(120000);
+    Bytes noise = random_bytes(40000, 5);
+    input.insert(input.begin() + 50000, noise.begin(), noise.end());
+    // A copy of the noise 60,000 bytes on: only a finder that saw the window
+    // before its segment can reach it.
+    input.insert(input.end(), noise.begin(), noise.end());
+    const size_t segment = 30000;
+    Bytes one = compress_best(input.data(), input.size(), 10000, segment, 1);
+    EXPECT_TRUE(decode(one) == input);
+    for (unsigned threads : {2u, 3u, 8u}) {
+        EXPECT_TRUE(compress_best(input.data(), input.size(), 10000, segment, threads) == one) << threads << " threads";
+    }
+    size_t whole = compress_best(input.data(), input.size(), best_chunk_size, input.size(), 1).size();
+    EXPECT_LT(one.size(), whole + whole / 200);
+    // The noise's copy costs matches, not 40,000 literals.
+    EXPECT_LT(one.size(), whole + 1000);
+}
+
 TEST(Compressor, EmptyInputIsTheEmptyLongLiteral) {
     for (CompressionLevel level : levels) {
         Bytes block = compress_block(nullptr, 0, level);
