@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Prints the installer stub's size next to the x86 stubs of Debian's nsis
-# package, with ratios (ours / theirs). Our target: smaller than the smallest.
-# Builds the stub first when it is missing.
+# package, with ratios (ours / theirs), then where its bytes come from: each
+# layer and the runtime, read from the linker's map (bench/stub_map.py; pass
+# --objects for every object file). Builds the stub first when it is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 stub=${1:-build/win32/installer/sea-stub.exe}
@@ -24,3 +25,5 @@ for peer in "$peers"/*-x86-*; do
 done
 printf '\nours / smallest x86 peer: %.2f (%s)\n' "$(awk -v a="$ours" -v b="$smallest" 'BEGIN{print a/b}')" \
     "$([ "$ours" -lt "$smallest" ] && echo "smaller" || echo "NOT smaller")"
+printf 'ours / 40 KiB target: %.2f\n\n' "$(awk -v a="$ours" 'BEGIN{print a/40960}')"
+python3 bench/stub_map.py "${stub%.exe}.map" "${@:2}"
