@@ -1,0 +1,217 @@
+#!/usr/bin/env bash
+# Whole installations side by side with NSIS (Debian's nsis package: another
+# design, used here only as a black box to measure against). Builds one
+# corpus installer with `sea` (fast and best) and with makensis (zlib, lzma,
+# solid lzma), then, each in a fresh Wine sandbox, times the silent
+# installation (/a against NSIS's /S) and the silent uninstallation, cold
+# (a fresh prefix whose Wine server has just started) and warm (the same
+# prefix again, its server and the page cache kept), several runs each. It
+# reports the peak memory of the installer process over that of a bare Wine
+# program, and the installers' sizes. Every figure is printed beside the
+# peer's from the same run, as a ratio (ours / NSIS zlib), in one table.
+#
+#   bench/installer.sh [CORPUS_DIR] [RUNS]
+#
+# Without CORPUS_DIR the corpus is 40 MB of Wine's i386 DLLs and programs
+# and 10 MB of text from /usr/share/doc. Uses the optimised `sea` of
+# build/bench (built here) and the stub of the tree this machine runs (on a
+# machine without 32-bit code: the x86-64 build of the same sources, and
+# then NSIS's 32-bit installers cannot run; their build time and size are
+# still measured).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+corpus=${1:-}
+runs=${2:-3}
+out=$root/build/bench/installer
+rm -rf "$out"
+mkdir -p "$out"
+
+# The optimised sea, and the stub and inspector of the Wine tree.
+cmake -S "$root" -B "$root/build/bench" -DCMAKE_BUILD_TYPE=Release -DSEA_SANITIZE=OFF -DSEA_WIN32_TREE=OFF \
+    > "$out/configure.log" 2>&1 || { cat "$out/configure.log"; exit 1; }
+cmake --build "$root/build/bench" --target sea -j2 > "$out/build.log" 2>&1 || { tail -n 30 "$out/build.log"; exit 1; }
+sea=$root/build/bench/builder/sea
+arch=$("$root/tools/wine-arch")
+tree=$root/build/$arch
+stub=$tree/installer/sea-stub.exe
+[ -f "$stub" ] || { echo "no $stub: build the project first (cmake --build build)"; exit 1; }
+command -v makensis >/dev/null || { echo "makensis is missing: apt-get install nsis"; exit 1; }
+
+if [ -z "$corpus" ]; then
+    corpus=$out/corpus
+    mkdir -p "$corpus/bin" "$corpus/doc"
+    budget=$((40 * 1000 * 1000))
+    for f in $(ls -S /usr/lib/i386-linux-gnu/wine/i386-windows/*.{dll,exe} 2>/dev/null | sort); do
+        size=$(stat -c %s "$f")
+        [ "$size" -le "$budget" ] || continue
+        cp "$f" "$corpus/bin/"
+        budget=$((budget - size))
+        [ "$budget" -gt 200000 ] || break
+    done
+    budget=$((10 * 1000 * 1000))
+    n=0
+    while IFS= read -r f; do
+        size=$(stat -c %s "$f")
+        [ "$size" -le "$budget" ] || continue
+        n=$((n + 1))
+        cp "$f" "$corpus/doc/$n-$(basename "$f")"
+        budget=$((budget - size))
+        [ "$budget" -gt 20000 ] || break
+    done < <(find /usr/share/doc -type f -size +1k \( -name '*.txt' -o -name 'README*' -o -name 'NEWS*' -o -name 'changelog' -o -name 'copyright' \) | sort)
+fi
+corpus=$(cd "$corpus" && pwd)
+files=$(find "$corpus" -type f | wc -l)
+bytes=$(du -sb "$corpus" | cut -f1)
+
+# The installers.
+cat > "$out/bench.toml" <<TOML
+product_name = "Bench"
+publisher = "Bench"
+version = "1.0"
+default_directory = 'C:\\Bench'
+product_registry = 'Bench\\Bench Product'
+flags = ["uninstall_support", "compressed_payload"]
+date = 2024-06-01 12:00:00
+
+[[file]]
+source = "$corpus"
+TOML
+nsi() {  # compressor
+    cat <<NSI
+Unicode true
+$1
+Name "Bench Product"
+OutFile "$out/nsis-$2.exe"
+InstallDir "C:\\Bench"
+RequestExecutionLevel admin
+SilentInstall silent
+Section
+  SetOutPath "\$INSTDIR"
+  File /r "$corpus/*"
+  WriteUninstaller "\$INSTDIR\\uninst.exe"
+  WriteRegStr HKLM "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Bench Product" "UninstallString" "\$INSTDIR\\uninst.exe"
+SectionEnd
+Section "Uninstall"
+  RMDir /r "\$INSTDIR"
+  DeleteRegKey HKLM "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Bench Product"
+SectionEnd
+NSI
+}
+declare -A build_seconds size
+timed() {  # label command...
+    local start end
+    start=$(date +%s.%N)
+    "${@:2}" > "$out/$1.log" 2>&1 || { echo "$1 failed:"; tail -n 20 "$out/$1.log"; exit 1; }
+    end=$(date +%s.%N)
+    build_seconds[$1]=$(awk -v a="$start" -v b="$end" 'BEGIN{printf "%.2f", b-a}')
+}
+for level in fast best; do
+    timed "sea-$level" "$sea" build "$out/bench.toml" -o "$out/sea-$level.exe" --level "$level" --stub "$stub"
+    size[sea-$level]=$(stat -c %s "$out/sea-$level.exe")
+done
+for c in zlib lzma solid-lzma; do
+    case $c in
+        zlib) directive="SetCompressor zlib" ;;
+        lzma) directive="SetCompressor lzma" ;;
+        solid-lzma) directive="SetCompressor /SOLID lzma" ;;
+    esac
+    nsi "$directive" "$c" > "$out/nsis-$c.nsi"
+    timed "nsis-$c" makensis -V1 "$out/nsis-$c.nsi"
+    size[nsis-$c]=$(stat -c %s "$out/nsis-$c.exe")
+done
+
+# The runs under Wine: each installer in a prefix of its own.
+template=$root/build/wine/template
+"$root/tools/wine-sandbox" template "$template" > /dev/null
+export SEA_WINE_ARCH=$arch
+declare -A install_cold install_warm remove_cold remove_warm memory
+peer_runs=yes
+if [ "$arch" = win64 ]; then peer_runs=no; fi
+
+# Seconds of one command in a prefix, and its peak memory (kB) in $out/rss.
+run_timed() {  # prefix program args...
+    local start end
+    start=$(date +%s.%N)
+    # A run that asks something would wait for ever: ten minutes is a failure.
+    /usr/bin/time -f %M -o "$out/rss" timeout 600 "$root/tools/wine-sandbox" run "$@" > /dev/null 2>&1 || true
+    "$root/tools/wine-sandbox" wait "$1" > /dev/null 2>&1 || true
+    end=$(date +%s.%N)
+    awk -v a="$start" -v b="$end" 'BEGIN{printf "%.3f", b-a}'
+}
+median() { tr ' ' '\n' | sort -g | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}'; }
+# A run's seconds over those of a bare Wine program run the same way: Wine's
+# own start and the wait for its server to end are not the installer's.
+net() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.3f", a-b}'; }
+
+prefix=$out/prefix
+baseline_prefix=$out/baseline
+"$root/tools/wine-sandbox" clone "$template" "$baseline_prefix"
+mkdir -p "$baseline_prefix/drive_c/tools"
+if [ "$arch" = win64 ]; then compiler=x86_64-w64-mingw32-g++; else compiler=i686-w64-mingw32-g++; fi
+"$compiler" -Os -mwindows -o "$baseline_prefix/drive_c/tools/bare.exe" "$root/bench/bare_window.cpp"
+baseline_cold=$(run_timed "$baseline_prefix" 'C:\tools\bare.exe')
+baseline_warm=$(run_timed "$baseline_prefix" 'C:\tools\bare.exe')
+baseline_kb=$(tail -n 1 "$out/rss")
+"$root/tools/wine-sandbox" remove "$baseline_prefix"
+
+for name in sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma; do
+    case $name in
+        sea-*) install_args=(/a) ; uninstall=('C:\Bench\Uninstall.EXE' /u:Bench /a) ;;
+        nsis-*) install_args=(/S) ; uninstall=('C:\Bench\uninst.exe' /S '_?=C:\Bench') ;;
+    esac
+    if [ "$peer_runs" = no ] && [[ $name == nsis-* ]]; then continue; fi
+    cold_i=() warm_i=() cold_r=() warm_r=() rss=()
+    for ((r = 0; r < runs; r++)); do
+        "$root/tools/wine-sandbox" clone "$template" "$prefix"
+        mkdir -p "$prefix/drive_c/dl"
+        cp "$out/$name.exe" "$prefix/drive_c/dl/setup.exe"
+        # Cold: a fresh prefix, no Wine server yet.
+        cold_i+=("$(run_timed "$prefix" 'C:\dl\setup.exe' "${install_args[@]}")")
+        rss+=("$(tail -n 1 "$out/rss")")
+        [ -e "$prefix/drive_c/Bench/$(cd "$corpus" && find . -type f | sort | head -n 1)" ] ||
+            echo "warning: $name did not install"
+        cold_r+=("$(run_timed "$prefix" "${uninstall[@]}")")
+        # Warm: the same prefix again, its files in the page cache.
+        warm_i+=("$(run_timed "$prefix" 'C:\dl\setup.exe' "${install_args[@]}")")
+        warm_r+=("$(run_timed "$prefix" "${uninstall[@]}")")
+        [ ! -e "$prefix/drive_c/Bench/$(ls "$corpus/bin" | head -n 1)" ] || echo "warning: $name left files behind"
+        "$root/tools/wine-sandbox" remove "$prefix"
+    done
+    install_cold[$name]=$(net "$(echo "${cold_i[@]}" | median)" "$baseline_cold")
+    install_warm[$name]=$(net "$(echo "${warm_i[@]}" | median)" "$baseline_warm")
+    remove_cold[$name]=$(net "$(echo "${cold_r[@]}" | median)" "$baseline_cold")
+    remove_warm[$name]=$(net "$(echo "${warm_r[@]}" | median)" "$baseline_warm")
+    memory[$name]=$(( $(echo "${rss[@]}" | median) - baseline_kb ))
+done
+
+ratio() {  # ours peer
+    if [ -z "${2:-}" ] || [ -z "${1:-}" ]; then echo "-"; else awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2fx", a/b}'; fi
+}
+printf '\nCorpus: %s (%d files, %.1f MB); %d runs each, medians; ratios against NSIS zlib of this run.\n' \
+    "$corpus" "$files" "$(awk -v b="$bytes" 'BEGIN{print b/1e6}')" "$runs"
+printf 'Wine: %s prefix. Seconds and peak memory are over a bare Wine program run the same way\n' "$arch"
+printf '(%s s cold, %s s warm, %d kB): what the installer itself costs.\n' "$baseline_cold" "$baseline_warm" "$baseline_kb"
+printf 'Where the time goes under Wine and Xvfb: with no window manager, Wine waits 2 s for each window that\n'
+printf 'a program hides (wait_for_withdrawn_state times out); an installation in /a mode shows two (the background\n'
+printf 'and the progress dialog), the bare program one, so about 2 s of each installation is that wait, not\n'
+printf 'decoding, writing, dates or the registry (seen with WINEDEBUG=+timestamp). A silent NSIS run shows none.\n'
+if [ "$peer_runs" = no ]; then
+    printf 'NSIS installers are 32-bit programs and this machine runs no 32-bit code: their runs are not measured,\n'
+    printf 'so the run columns show our own figures only (x86-64 build of the stub).\n'
+fi
+printf '\n%-16s %10s %8s %10s %8s %9s %9s %9s %9s %10s\n' installer size ratio "build s" ratio \
+    "inst cold" "inst warm" "rm cold" "rm warm" "memory kB"
+for name in sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma; do
+    printf '%-16s %10d %8s %10s %8s %9s %9s %9s %9s %10s\n' "$name" "${size[$name]}" \
+        "$(ratio "${size[$name]}" "${size[nsis-zlib]}")" "${build_seconds[$name]}" \
+        "$(ratio "${build_seconds[$name]}" "${build_seconds[nsis-zlib]}")" \
+        "${install_cold[$name]:--}" "${install_warm[$name]:--}" "${remove_cold[$name]:--}" \
+        "${remove_warm[$name]:--}" "${memory[$name]:--}"
+done
+if [ "$peer_runs" = yes ]; then
+    printf '\nRuns against NSIS zlib: install cold %s, warm %s; uninstall cold %s, warm %s (sea-best).\n' \
+        "$(ratio "${install_cold[sea-best]}" "${install_cold[nsis-zlib]}")" \
+        "$(ratio "${install_warm[sea-best]}" "${install_warm[nsis-zlib]}")" \
+        "$(ratio "${remove_cold[sea-best]}" "${remove_cold[nsis-zlib]}")" \
+        "$(ratio "${remove_warm[sea-best]}" "${remove_warm[nsis-zlib]}")"
+fi
