@@ -1,14 +1,21 @@
 #!/bin/sh
-# Builds the codec's fuzz targets with clang and libFuzzer (AddressSanitizer
-# and UBSan on) in build/fuzz (or $SEA_FUZZ_DIR), then runs each for SECONDS
-# (default 60). The test command runs it through CTest.
+# Builds the fuzz targets (the codec's two, the header reader and the record
+# reader) with clang and libFuzzer (AddressSanitizer and UBSan on) in
+# build/fuzz (or $SEA_FUZZ_DIR), then runs each for SECONDS (default 60), or
+# for N minutes with --minutes N. Each keeps its corpus in
+# build/fuzz/corpus-TARGET between runs, so a long campaign goes on where the
+# last one stopped. The test command runs it through CTest.
 # Fails when a target crashes, leaks, hangs or reports a disagreement; the
 # input that did it is left in build/fuzz as crash-*, leak-* or timeout-*.
 #
-#   tools/fuzz.sh [SECONDS]
+#   tools/fuzz.sh [SECONDS | --minutes N]
 set -eu
 
-seconds=${1:-60}
+if [ "${1:-}" = "--minutes" ]; then
+    seconds=$(( ${2:?minutes} * 60 ))
+else
+    seconds=${1:-60}
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${SEA_FUZZ_DIR:-$root/build/fuzz}
 mkdir -p "$out"
@@ -18,6 +25,7 @@ flags="-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recov
 # The decoder with what it needs of the foundation; the fuzz targets bring
 # their own fatal_error.
 codec="$root/foundation/core.cpp $root/foundation/byte_buffer.cpp $root/foundation/string.cpp $root/archive/codec.cpp $root/tests/fuzz/fuzz_fatal.cpp"
+readers="$root/archive/header.cpp $root/archive/entry.cpp $root/archive/format.cpp $root/platform/datetime.cpp"
 compressor=""
 for unit in block_writer compressor fast_parser match_finder optimal_parser reference_parser; do
     compressor="$compressor $root/builder/$unit.cpp"
@@ -26,6 +34,8 @@ done
 echo "building the fuzz targets in $out"
 $cxx $flags $codec "$root/tests/fuzz/decode_block_fuzz.cpp" -o "$out/decode_block_fuzz"
 $cxx $flags $codec $compressor "$root/tests/fuzz/round_trip_fuzz.cpp" -o "$out/round_trip_fuzz"
+$cxx $flags $codec $readers "$root/tests/fuzz/header_fuzz.cpp" -o "$out/header_fuzz"
+$cxx $flags $codec $readers "$root/tests/fuzz/records_fuzz.cpp" -o "$out/records_fuzz"
 
 # core.cpp replaces the plain operator new and delete but not the nothrow
 # forms, which libFuzzer uses for its corpus; AddressSanitizer would call
@@ -33,7 +43,7 @@ $cxx $flags $codec $compressor "$root/tests/fuzz/round_trip_fuzz.cpp" -o "$out/r
 export ASAN_OPTIONS=${ASAN_OPTIONS:-alloc_dealloc_mismatch=0}
 
 status=0
-for target in decode_block_fuzz round_trip_fuzz; do
+for target in decode_block_fuzz round_trip_fuzz header_fuzz records_fuzz; do
     corpus=$out/corpus-$target
     mkdir -p "$corpus"
     echo "running $target for $seconds s"
