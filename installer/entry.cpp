@@ -2,40 +2,54 @@
 // any program of the user can write to (a Downloads folder), and Windows
 // looks for a DLL loaded by name first in the program's own folder, so a DLL
 // planted beside the installer would run with administrator rights. The
-// search is restricted to System32 here, before the C runtime starts and
-// before any static constructor, and so before anything can load a DLL late.
+// search is restricted to System32 here, before anything else runs, static
+// constructors included, and so before anything can load a DLL late.
 // The import table names only DLLs that the system takes from System32 (its
 // known DLLs) or, for the common controls, from the side-by-side store that
 // the manifest names.
 #include "installer/installer.h"
 
-extern "C" int WinMainCRTStartup();
+// The linker's list of static constructors: a count or -1, the constructors,
+// then 0. They run last to first, as the C runtime would run them.
+typedef void (*Constructor)();
+extern Constructor __CTOR_LIST__[];
 
 namespace {
 
-const DWORD search_system32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+void run_static_constructors() {
+    size_t count = 0;
+    while (__CTOR_LIST__[count + 1]) ++count;
+    while (count > 0) __CTOR_LIST__[count--]();
+}
 
-typedef BOOL(WINAPI* SetDefaultDllDirectoriesFunction)(DWORD);
-typedef BOOL(WINAPI* SetDllDirectoryFunction)(LPCSTR);
+// The command line behind the program's own name, as the C runtime hands it
+// to WinMain.
+char* command_tail() {
+    char* p = GetCommandLineA();
+    if (*p == '"') {
+        ++p;
+        while (*p && *p != '"') ++p;
+        if (*p) ++p;
+    } else {
+        while (*p > ' ') ++p;
+    }
+    while (*p && *p <= ' ') ++p;
+    return p;
+}
 
 }  // namespace
 
-void restrict_dll_search() {
-    // Resolved at run time: older systems lack both functions, and kernel32
-    // is already loaded, so looking it up loads nothing.
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (!kernel) return;
-    auto set_default_directories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    if (set_default_directories && set_default_directories(search_system32)) return;
-    // Without it, an empty DLL directory at least takes the current
-    // directory out of the search.
-    auto set_dll_directory = reinterpret_cast<SetDllDirectoryFunction>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
-    if (set_dll_directory) set_dll_directory("");
-}
+// Static objects register their destructors here. The run ends in
+// ExitProcess, which runs none, and there is no C runtime table to keep them
+// in, so nothing is kept.
+extern "C" int atexit(void (*)(void)) { return 0; }
 
-extern "C" int sea_entry() {
+// The stub starts here rather than in the C runtime's start-up, which it
+// does not need: msvcrt.dll initialises itself when it is loaded, and the
+// stub has no thread-local data, no pseudo-relocations and no arguments
+// vector to build. That start-up cost some 8 KB.
+extern "C" void sea_entry() {
     restrict_dll_search();
-    return WinMainCRTStartup();
+    run_static_constructors();
+    ExitProcess(static_cast<UINT>(WinMain(GetModuleHandleA(nullptr), nullptr, command_tail(), SW_SHOWDEFAULT)));
 }

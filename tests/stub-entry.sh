@@ -1,7 +1,7 @@
 #!/bin/sh
-# The stub starts at sea_entry, which restricts the DLL search before the C
-# runtime runs: a build that lost the entry option would start at the
-# runtime's own entry and search the installer's folder for late DLLs.
+# The stub starts at sea_entry, which restricts the DLL search before
+# anything else runs: a build that lost the entry option would start
+# elsewhere and search the installer's folder for late DLLs.
 #   stub-entry.sh STUB.exe...   (each with its linker map, STUB.map, beside it)
 set -eu
 status=0
