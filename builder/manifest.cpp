@@ -89,7 +89,7 @@ public:
         Manifest manifest;
         manifest.path = path_;
         check_top_keys(table);
-        for (const TextKey& key : text_keys) read_text(table, key, manifest.header);
+        for (const TextKey& key : text_keys) read_text(table, key, manifest);
         if (manifest.header.product_name.is_empty())
             throw ManifestError(path_ + ": product_name: the product needs a name");
         manifest.header.flags = read_flags(table);
@@ -160,7 +160,8 @@ private:
         return ansi;
     }
 
-    void read_text(const toml::table& table, const TextKey& key, ArchiveHeader& header) const {
+    void read_text(const toml::table& table, const TextKey& key, Manifest& manifest) const {
+        ArchiveHeader& header = manifest.header;
         std::string file_key = std::string(key.key) + "_file";
         const toml::node* inline_text = table.get(key.key);
         const toml::node* file = table.get(file_key);
@@ -176,6 +177,7 @@ private:
             bool found = false;
             utf8 = read_text_file(path, found);
             if (!found) throw ManifestError(where(*file, file_key) + ": cannot read " + path);
+            manifest.text_sources.push_back(path);
         }
         (header.*key.field) = installer_text(utf8, *node, inline_text ? key.key : file_key, key.multiline).c_str();
     }

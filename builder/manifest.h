@@ -40,6 +40,7 @@ struct Manifest {
     std::string path;
     ArchiveHeader header;  // every field but the ones the packing fills in
     std::vector<ManifestFile> files;
+    std::vector<std::string> text_sources;  // the files the texts were read from
 };
 
 struct ManifestOptions {

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <optional>
 #include <string>
@@ -30,13 +31,20 @@ extern const long long sea_embedded_stub_time;
 
 namespace {
 
+const char version_text[] = "sea 0.1.0\n";
+
 const char usage_text[] =
-    "usage: sea build MANIFEST [-o FILE] [--level fast|best] [--disk-size BYTES] [--stub FILE]\n"
+    "usage: sea build MANIFEST [-o FILE] [--level fast|best] [--disk-size SIZE] [--stub FILE]\n"
     "       sea info FILE\n"
     "       sea list FILE\n"
     "       sea verify FILE\n"
     "       sea extract FILE [-C DIR]\n"
-    "       sea damage FILE PLACE      (for tests; sea damage --list names the places)\n";
+    "       sea damage FILE PLACE      (for tests; sea damage --list names the places)\n"
+    "       sea help | sea COMMAND --help | sea --version\n"
+    "Options take their value as the next word or after '=' (--level=best). A SIZE is bytes, or a number\n"
+    "with KB or MB (1000 and 1,000,000 bytes) or KiB or MiB (1024 and 1,048,576 bytes).\n";
+
+const char* const option_names = "-o, -C, --stub, --disk-size, --level, --help";
 
 // What the foundation's fatal report carries out of the code below it.
 class FatalReport : public std::runtime_error {
@@ -55,25 +63,48 @@ struct Arguments {
     std::string directory = ".";
     std::string stub;
     PackOptions pack;
+    bool help = false;
 };
 
 int64_t parse_size(const std::string& text) {
+    struct Unit {
+        const char* name;
+        long long bytes;
+    };
+    const Unit units[] = {{"", 1}, {"B", 1}, {"KB", 1000}, {"MB", 1000000}, {"KiB", 1024}, {"MiB", 1048576}};
     char* end = nullptr;
     long long value = strtoll(text.c_str(), &end, 10);
-    if (text.empty() || *end || value < 1 || value > i32_max)
-        throw UsageError("--disk-size needs a number of bytes from 1 to " + std::to_string(i32_max));
-    return value;
+    std::string unit = end ? end : "";
+    while (!unit.empty() && unit[0] == ' ') unit.erase(0, 1);
+    for (const Unit& u : units) {
+        if (!text.empty() && end != text.c_str() && unit == u.name && value >= 1 && value <= i32_max / u.bytes &&
+            value * u.bytes <= i32_max) {
+            return value * u.bytes;
+        }
+    }
+    throw UsageError("--disk-size needs a size from 1 byte to " + std::to_string(i32_max) +
+                     " bytes: a number, or one with KB, MB, KiB or MiB (" + text + ")");
 }
 
 Arguments parse_arguments(int argc, char** argv) {
     Arguments arguments;
     for (int i = 2; i < argc; ++i) {
         std::string word = argv[i];
+        // --name=value is --name value.
+        std::optional<std::string> attached;
+        size_t equals = word.find('=');
+        if (word.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+            attached = word.substr(equals + 1);
+            word.erase(equals);
+        }
         auto value = [&]() -> std::string {
+            if (attached) return *attached;
             if (i + 1 >= argc) throw UsageError(word + " needs a value");
             return argv[++i];
         };
-        if (word == "-o") {
+        if (word == "-h" || word == "--help") {
+            arguments.help = true;
+        } else if (word == "-o") {
             arguments.output = value();
         } else if (word == "-C") {
             arguments.directory = value();
@@ -91,7 +122,7 @@ Arguments parse_arguments(int argc, char** argv) {
                 throw UsageError("--level is fast or best");
             }
         } else if (word.size() > 1 && word[0] == '-' && word != "--list") {
-            throw UsageError("unknown option " + word);
+            throw UsageError("unknown option " + word + " (the options are " + option_names + ")");
         } else {
             arguments.words.push_back(word);
         }
@@ -195,12 +226,39 @@ std::string amount(size_t bytes) {
     return text;
 }
 
+// The installer and its disks would replace the manifest or a file the
+// manifest names: refused before anything is written.
+void refuse_output_over_input(const Manifest& manifest, const std::string& output) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> inputs = {manifest.path};
+    inputs.insert(inputs.end(), manifest.text_sources.begin(), manifest.text_sources.end());
+    for (const ManifestFile& file : manifest.files) inputs.push_back(file.source);
+    std::error_code error;
+    fs::path folder = fs::path(output).parent_path();
+    if (folder.empty()) folder = ".";
+    for (const std::string& input : inputs) {
+        fs::path path(input);
+        std::string name = path.filename().string();
+        bool disk = name.size() > 8 && name.compare(0, 4, "Disk") == 0 &&
+                    name.compare(name.size() - 4, 4, ".SEA") == 0 &&
+                    name.find_first_not_of("0123456789", 4) == name.size() - 4;
+        bool replaced = fs::exists(output, error) && fs::equivalent(output, path, error);
+        if (!replaced && disk) replaced = fs::equivalent(folder, path.parent_path().empty() ? "." : path.parent_path(), error);
+        if (replaced) {
+            throw BuildError("the output " + output + " would replace " +
+                             (input == manifest.path ? "the manifest" : "the source " + input) +
+                             "; choose another with -o");
+        }
+    }
+}
+
 int build(const Arguments& arguments) {
     expect_words(arguments, 1);
     ManifestOptions dates;
     dates.source_date_epoch = source_date_epoch();
     Manifest manifest = load_manifest(arguments.words[0], dates);
     std::string output = arguments.output.empty() ? "setup.exe" : arguments.output;
+    refuse_output_over_input(manifest, output);
     bool terminal = isatty(2);
     ReadProgress progress = nullptr;
     PackRunner runner = nullptr;
@@ -316,7 +374,15 @@ int run(int argc, char** argv) {
         fputs(usage_text, stdout);
         return 0;
     }
+    if (command == "--version" || command == "version") {
+        fputs(version_text, stdout);
+        return 0;
+    }
     Arguments arguments = parse_arguments(argc, argv);
+    if (arguments.help) {
+        fputs(usage_text, stdout);
+        return 0;
+    }
     if (command == "build") return build(arguments);
     if (command == "info") return info(arguments);
     if (command == "list") return list(arguments);
