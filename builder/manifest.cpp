@@ -9,6 +9,10 @@
 
 #include <toml++/toml.h>
 
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -80,11 +84,20 @@ public:
 
     Manifest load() {
         toml::table table;
+        if (FILE* readable = fopen(path_.c_str(), "rb")) {
+            fclose(readable);
+        } else {
+            throw ManifestError(path_ + ": cannot read the manifest: " + strerror(errno));
+        }
         try {
             table = toml::parse_file(path_);
         } catch (const toml::parse_error& error) {
-            throw ManifestError(path_ + ":" + std::to_string(error.source().begin.line) + ": " +
-                                std::string(error.description()));
+            std::string description(error.description());
+            // The parser names the minutes' range for an hour out of range.
+            const std::string wrong_hour = "expected hour between 0 to 59";
+            size_t at = description.find(wrong_hour);
+            if (at != std::string::npos) description.replace(at, wrong_hour.size(), "expected hour between 0 and 23");
+            throw ManifestError(path_ + ":" + std::to_string(error.source().begin.line) + ": " + description);
         }
         Manifest manifest;
         manifest.path = path_;
@@ -200,21 +213,24 @@ private:
         return flags;
     }
 
-    DateTime read_date(const toml::node& node, const std::string& what) const {
+    // describe: the file entry the date belongs to, if any.
+    DateTime read_date(const toml::node& node, const std::string& what, const std::string& describe = "") const {
+        std::string place = describe.empty() ? where(node, what) : describe + ": " + what;
         DateTime date;
         if (node.is_string() && *node.value<std::string>() == "none") return date;
         toml::date day;
         toml::time time;
         if (const toml::value<toml::date_time>* both = node.as_date_time()) {
-            if (!both->get().is_local())
-                throw ManifestError(where(node, what) + ": give the local time without a time zone");
+            if (!both->get().is_local()) throw ManifestError(place + ": give the local time without a time zone");
             day = both->get().date;
             time = both->get().time;
         } else if (const toml::value<toml::date>* only = node.as_date()) {
             day = only->get();
-        } else {
-            throw ManifestError(where(node, what) + ": must be a local date and time (2024-06-01 12:00:00) or \"none\"");
+        } else if (!node.is_string() || !parse_quoted_date(*node.value<std::string>(), day, time)) {
+            throw ManifestError(place + ": must be a local date and time (2024-06-01 12:00:00, quoted or not) or \"none\"");
         }
+        // A Windows file time counts from 1601.
+        if (day.year < 1601) throw ManifestError(place + ": Windows file dates start in 1601");
         date.year = day.year;
         date.month = day.month;
         date.day = day.day;
@@ -224,15 +240,39 @@ private:
         return date;
     }
 
+    // "2024-06-01 12:00:00" or "2024-06-01", as the unquoted forms read.
+    static bool parse_quoted_date(const std::string& text, toml::date& day, toml::time& time) {
+        int year, month, mday, hour = 0, minute = 0, second = 0, used = 0;
+        int fields = sscanf(text.c_str(), "%4d-%2d-%2d%n %2d:%2d:%2d%n", &year, &month, &mday, &used, &hour, &minute,
+                            &second, &used);
+        if ((fields != 3 && fields != 6) || static_cast<size_t>(used) != text.size()) return false;
+        static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        if (month < 1 || month > 12 || mday < 1 || mday > days[month - 1] || hour > 23 || minute > 59 || second > 59)
+            return false;
+        if (month == 2 && mday == 29 && !(year % 4 == 0 && (year % 100 != 0 || year % 400 == 0))) return false;
+        day = toml::date(year, month, mday);
+        time = toml::time(hour, minute, second);
+        return true;
+    }
+
     FileRequest read_file_entry(const toml::table& entry, size_t number) const {
         FileRequest request;
         request.number = number;
         request.line = entry.source().begin.line;
         const toml::node* source = entry.get("source");
         request.describe = path_ + ":" + std::to_string(request.line) + ": file #" + std::to_string(number);
+        if (source) {
+            request.source = string_value(*source, "source");
+            request.describe += " (" + request.source + ")";
+        }
+        static const char* const file_keys[] = {"source", "name", "kind", "shortcuts", "label", "date"};
+        for (auto&& [key, node] : entry) {
+            std::string name(key.str());
+            if (std::none_of(std::begin(file_keys), std::end(file_keys), [&](const char* k) { return name == k; }))
+                throw ManifestError(request.describe + ": unknown key \"" + name +
+                                    "\" (source, name, kind, shortcuts, label or date)");
+        }
         if (!source) throw ManifestError(request.describe + ": needs a source");
-        request.source = string_value(*source, "source");
-        request.describe += " (" + request.source + ")";
         for (auto&& [key, node] : entry) {
             std::string name(key.str());
             if (name == "source") continue;
@@ -247,7 +287,7 @@ private:
                 request.label = installer_text(string_value(node, "label"), node, "label", false);
                 request.has_label = true;
             } else if (name == "date") {
-                request.date = read_date(node, request.describe + ": date");
+                request.date = read_date(node, "date", request.describe);
             } else {
                 throw ManifestError(request.describe + ": unknown key \"" + name + "\"");
             }

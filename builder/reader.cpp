@@ -9,6 +9,7 @@
 
 #include <stdio.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -22,6 +23,8 @@ std::string directory_of_file(const std::string& path) {
 // The whole file, or false when it cannot be opened. Files beyond the
 // format's 2 GiB are refused before they are read.
 bool read_whole_file(const std::string& path, Bytes& out) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) throw ArchiveProblem(0, "a directory, not an installer");
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);
@@ -51,6 +54,10 @@ Installer open_installer(const std::string& path) {
     MemoryInput input(installer.executable.data(), static_cast<i32>(installer.executable.size()));
     i32 result = read_archive_header(input, installer.archive_offset, installer.header);
     if (result == archive_absent) throw ArchiveProblem(0, "no installation archive present");
+    // A file that is no Windows program at all is not a damaged installer.
+    const Bytes& exe = installer.executable;
+    bool program = exe.size() >= 2 && exe[0] == 'M' && exe[1] == 'Z';
+    if (result != archive_loaded && !program) throw ArchiveProblem(0, "not an installer: not a Windows program");
     if (result != archive_loaded) throw ArchiveProblem::corrupt(result);
     installer.payload_start = input.tell();
     return installer;

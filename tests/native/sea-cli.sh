@@ -27,6 +27,17 @@ date = 2024-06-01 12:00:00
 source = "out/Disk2.SEA"
 TOML
 cp p/app.toml p/app.before
+# Manifests with one fault each: name and line, then the date of one file.
+bad() {  # name, the file entry's last line
+    printf 'product_name = "Bad"\ndefault_directory = %s\n[[file]]\nsource = "hello.txt"\n%s\n' \
+        "'C:\\Bad'" "$2" > "p/$1.toml"
+}
+bad quoted-date 'date = "2024-06-01 12:00:00"'
+bad quoted-day 'date = "2024-06-01"'
+bad no-leap-day 'date = "2023-02-29"'
+bad early 'date = 1500-01-01'
+bad hour 'date = 2024-06-01 25:00:00'
+bad unknown-key 'sourc = "x"'
 
 failures=0
 # status | text the output holds | arguments
@@ -61,6 +72,16 @@ done <<'ROWS'
 2|--disk-size needs a size|build p/app.toml --disk-size 3GB
 2|--disk-size needs a size|build p/app.toml --disk-size 12parsecs
 2|the options are -o, -C, --stub, --disk-size, --level, --help|build p/app.toml --levl=fast
+0|1 file|build p/quoted-date.toml -o quoted.exe
+0|2024-06-01 12:00:00|list quoted.exe
+0|1 file|build p/quoted-day.toml -o quoted-day.exe
+1|p/no-leap-day.toml:3: file #1 (hello.txt): date: must be a local date and time|build p/no-leap-day.toml -o x.exe
+1|p/early.toml:3: file #1 (hello.txt): date: Windows file dates start in 1601|build p/early.toml -o x.exe
+1|p/hour.toml:5: Error while parsing time: expected hour between 0 and 23|build p/hour.toml -o x.exe
+1|p/unknown-key.toml:3: file #1 (hello.txt): unknown key "sourc" (source, name, kind, shortcuts, label or date)|build p/unknown-key.toml -o x.exe
+1|sea: missing.toml: cannot read the manifest: No such file or directory|build missing.toml
+1|sea: p: a directory, not an installer|list p
+1|sea: p/licence.txt: not an installer: not a Windows program|info p/licence.txt
 ROWS
 # What the refusals left alone.
 cmp -s p/app.toml p/app.before || { echo "FAIL the manifest was changed"; failures=$((failures + 1)); }
