@@ -22,6 +22,14 @@ Bytes read_source(const ManifestFile& file) {
 std::string stub_problem(const Bytes& bytes) {
     size_t size = bytes.size();
     if (size < static_cast<size_t>(trailer_size)) return "is too short to be the installer program";
+    // A Windows program: the DOS header's "MZ", and at the offset it gives,
+    // "PE" with the optional header of a 32-bit (or, for tests on machines
+    // without 32-bit code, 64-bit) program.
+    size_t pe = size >= 0x40 ? load_le32(&bytes[0x3C]) : 0;
+    bool program = size >= 0x40 && bytes[0] == 'M' && bytes[1] == 'Z' && pe >= 0x40 && pe <= size - 26 &&
+                   load_le32(&bytes[pe]) == 0x00004550u &&
+                   (load_le16(&bytes[pe + 24]) == 0x10B || load_le16(&bytes[pe + 24]) == 0x20B);
+    if (!program) return "is not a Windows program, so it is not the installer program (sea-stub.exe)";
     u32 trailer = load_le32(&bytes[size - trailer_size]);
     if (trailer == 0) return "";
     bool archive = trailer + static_cast<size_t>(archive_start_size) <= size - trailer_size &&

@@ -14,6 +14,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <map>
 #include <fstream>
 #include <sstream>
 
@@ -120,6 +121,7 @@ public:
                 check_shared_needs_uninstall_support(request, manifest.header.flags);
             }
         }
+        check_names_differ_beyond_case(manifest.files);
         return manifest;
     }
 
@@ -211,6 +213,25 @@ private:
             flags |= found->value;
         }
         return flags;
+    }
+
+    // Windows compares names without regard to case: LICENCE.TXT and
+    // licence.txt would be one file, the second replacing the first. The
+    // same name twice is left alone: a shared file listed twice counts twice.
+    static void check_names_differ_beyond_case(const std::vector<ManifestFile>& files) {
+        std::map<std::string, const ManifestFile*> seen;
+        for (const ManifestFile& file : files) {
+            // Shared files and fonts have folders of their own.
+            std::string folded = file.kind == kind_shared ? "shared:" : file.kind == kind_font ? "font:" : "dir:";
+            folded += file.name;
+            for (char& c : folded) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+            auto found = seen.emplace(folded, &file);
+            const ManifestFile& first = *found.first->second;
+            if (!found.second && first.name != file.name) {
+                throw ManifestError(file.entry + ": name \"" + file.name + "\" is the same file to Windows as \"" +
+                                    first.name + "\" (" + first.entry + ")");
+            }
+        }
     }
 
     // describe: the file entry the date belongs to, if any.

@@ -6,12 +6,14 @@
 
 #include "builder/ansi.h"
 
+#include <ctype.h>
 #include <glob.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <time.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -81,6 +83,19 @@ int64_t seconds_of_local_date(const DateTime& date) {
     return static_cast<int64_t>(mktime(&parts));
 }
 
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9, with or without an extension, in
+// any case: Windows opens the device, not a file.
+bool is_device_name(const std::string& part) {
+    std::string stem = part.substr(0, part.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (char& c : stem) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    for (const char* device : {"CON", "PRN", "AUX", "NUL"}) {
+        if (stem == device) return true;
+    }
+    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '1' &&
+           stem[3] <= '9';
+}
+
 std::string name_problem(const std::string& name) {
     if (name.empty()) return "the name is empty";
     // The installer's rule first, so that what it would refuse is never built.
@@ -92,6 +107,9 @@ std::string name_problem(const std::string& name) {
         std::string part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (part.empty()) return "the name has an empty part";
         if (part == ".") return "the name has a part \".\"";
+        if (part.back() == '.' || part.back() == ' ')
+            return "the part \"" + part + "\" ends in a dot or a blank, which Windows drops from names";
+        if (is_device_name(part)) return "\"" + part + "\" is a name that Windows keeps for a device";
         if (end == std::string::npos) break;
         start = end + 1;
     }

@@ -52,12 +52,21 @@ protected:
     std::string root;
 };
 
-// A stand-in for the installer program: its image ends in four zero bytes
-// like the real one.
+// A stand-in for the installer program: the headers of a 32-bit Windows
+// program (MZ, the offset of PE, its signature and the optional header's
+// magic), and an image that ends in four zero bytes like the real one.
 inline StubImage test_stub() {
     StubImage stub;
-    std::string image = "MZ stand-in for the installer program";
-    stub.bytes.assign(image.begin(), image.end());
+    stub.bytes.assign(0x80, 0);
+    stub.bytes[0] = 'M';
+    stub.bytes[1] = 'Z';
+    stub.bytes[0x3C] = 0x40;
+    stub.bytes[0x40] = 'P';
+    stub.bytes[0x41] = 'E';
+    stub.bytes[0x58] = 0x0B;
+    stub.bytes[0x59] = 0x01;
+    std::string image = "stand-in for the installer program";
+    stub.bytes.insert(stub.bytes.end(), image.begin(), image.end());
     stub.bytes.insert(stub.bytes.end(), 4, 0);
     stub.modified = 1000000000;
     return stub;

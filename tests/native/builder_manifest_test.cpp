@@ -91,15 +91,15 @@ TEST_F(Manifests, DescribesEachFile) {
 }
 
 TEST_F(Manifests, DirectoriesAndPatternsExpandInByteOrder) {
-    for (const char* name : {"docs/b.txt", "docs/B.txt", "docs/a.txt", "docs/sub/c.txt", "docs/skip.md"}) write(name, name);
+    for (const char* name : {"docs/b.txt", "docs/C.txt", "docs/a.txt", "docs/sub/c.txt", "docs/skip.md"}) write(name, name);
     Manifest manifest = load(
         "product_name = \"Demo\"\nflags = [\"uninstall_support\"]\n"
         "[[file]]\nsource = \"docs\"\nname = \"help\"\n"
         "[[file]]\nsource = \"docs/*.txt\"\nkind = \"shared\"\n");
     std::vector<std::string> names;
     for (const ManifestFile& file : manifest.files) names.push_back(file.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"help\\B.txt", "help\\a.txt", "help\\b.txt", "help\\skip.md",
-                                               "help\\sub\\c.txt", "B.txt", "a.txt", "b.txt"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"help\\C.txt", "help\\a.txt", "help\\b.txt", "help\\skip.md",
+                                               "help\\sub\\c.txt", "C.txt", "a.txt", "b.txt"}));
     EXPECT_EQ(manifest.files[4].label, "c");
     EXPECT_EQ(manifest.files[5].kind, kind_shared);
 }

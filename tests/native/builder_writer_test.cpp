@@ -155,6 +155,14 @@ TEST_F(Builds, OnlyABareInstallerProgramIsAStub) {
     not_ending_in_zeros.path = "tool.exe";
     StubImage tiny = test_stub();
     tiny.bytes = {0, 0, 0};
+    StubImage text = test_stub();
+    std::string licence = "Licence text, four zero bytes at its end";
+    text.bytes.assign(licence.begin(), licence.end());
+    text.bytes.insert(text.bytes.end(), 4, 0);
+    text.path = "licence.txt";
+    StubImage other_program = test_stub();
+    other_program.bytes[0x58] = 0x07;  // a ROM image's optional header
+    other_program.path = "rom.exe";
     struct Case {
         const StubImage& stub;
         std::string message;
@@ -163,6 +171,8 @@ TEST_F(Builds, OnlyABareInstallerProgramIsAStub) {
         {installer, "the stub first/setup.exe already carries an archive"},
         {not_ending_in_zeros, "the stub tool.exe does not end in four zero bytes"},
         {tiny, "the embedded installer program is too short"},
+        {text, "the stub licence.txt is not a Windows program"},
+        {other_program, "the stub rom.exe is not a Windows program"},
     };
     Manifest manifest = load_manifest(demo_manifest());
     for (const Case& c : cases) {

@@ -38,6 +38,19 @@ bad no-leap-day 'date = "2023-02-29"'
 bad early 'date = 1500-01-01'
 bad hour 'date = 2024-06-01 25:00:00'
 bad unknown-key 'sourc = "x"'
+bad device 'name = "bin\\Con.txt"'
+bad trailing-dot 'name = "trail. "'
+bad case-twin 'name = "HELLO.TXT"
+[[file]]
+source = "hello.txt"'
+bad shared-twice 'kind = "shared"
+[[file]]
+source = "hello.txt"
+kind = "shared"
+[[file]]
+source = "hello.txt"
+name = "HELLO.TXT"'
+sed -i 's/^default_directory/flags = ["uninstall_support"]\ndefault_directory/' p/shared-twice.toml
 
 failures=0
 # status | text the output holds | arguments
@@ -79,6 +92,11 @@ done <<'ROWS'
 1|p/early.toml:3: file #1 (hello.txt): date: Windows file dates start in 1601|build p/early.toml -o x.exe
 1|p/hour.toml:5: Error while parsing time: expected hour between 0 and 23|build p/hour.toml -o x.exe
 1|p/unknown-key.toml:3: file #1 (hello.txt): unknown key "sourc" (source, name, kind, shortcuts, label or date)|build p/unknown-key.toml -o x.exe
+1|p/device.toml:3: file #1 (hello.txt): name "bin\Con.txt": "Con.txt" is a name that Windows keeps for a device|build p/device.toml -o x.exe
+1|"trail. " ends in a dot or a blank, which Windows drops from names|build p/trailing-dot.toml -o x.exe
+1|p/case-twin.toml:6: file #2 (hello.txt): name "hello.txt" is the same file to Windows as "HELLO.TXT" (p/case-twin.toml:3: file #1 (hello.txt))|build p/case-twin.toml -o x.exe
+0|3 files|build p/shared-twice.toml -o shared.exe
+1|the stub p/licence.txt is not a Windows program|build p/app.toml --stub p/licence.txt -o x.exe
 1|sea: missing.toml: cannot read the manifest: No such file or directory|build missing.toml
 1|sea: p: a directory, not an installer|list p
 1|sea: p/licence.txt: not an installer: not a Windows program|info p/licence.txt

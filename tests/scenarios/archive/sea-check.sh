@@ -79,12 +79,21 @@ for file in font/DejaVuSansMono.ttf program/hello.txt; do
     [ "$(stat -c %Y "$work/out/$file")" = "$expected" ] || fail "$file: date"
 done
 
-# A build of our own on a stand-in program of eight bytes ("MZ" and six
-# zeros): its checksum is the seed 0x79E2BC9D, plus the words 0x5A4D and 0,
-# plus the length 8. The program and the file are dated 2033-05-18 03:33:20
-# UTC; SOURCE_DATE_EPOCH holds both back to 2000-01-01 00:00:00.
+# A build of our own on a stand-in program of 96 bytes, the headers of a
+# 32-bit Windows program and zeros ("MZ", the offset 0x40 of "PE", and the
+# optional header's magic 0x10B at 0x58): its checksum is the seed
+# 0x79E2BC9D, plus the words 0x5A4D, 0x40, 0x4550 and 0x10B, plus the
+# length 96. The program and the file are dated 2033-05-18 03:33:20 UTC;
+# SOURCE_DATE_EPOCH holds both back to 2000-01-01 00:00:00.
 mkdir -p "$work/own"
-printf 'MZ\0\0\0\0\0\0' > "$work/own/stub.exe"
+{
+    printf 'MZ'
+    head -c 58 /dev/zero
+    printf '\100\0\0\0PE\0\0'
+    head -c 20 /dev/zero
+    printf '\013\001'
+    head -c 6 /dev/zero
+} > "$work/own/stub.exe"
 printf 'hi\n' > "$work/own/a.txt"
 touch -d @2000000000 "$work/own/stub.exe" "$work/own/a.txt"
 cat > "$work/own/m.toml" <<'TOML'
@@ -102,10 +111,10 @@ SOURCE_DATE_EPOCH=946684800 expect_sea 0 "" build "$work/own/m.toml" -o "$work/o
 expect_sea 0 "" info "$work/own/out/setup.exe"
 # The plain payload is the one record: name, three words, 3 bytes, checksum,
 # date and label: 6 + 12 + 3 + 4 + 24 + 2 bytes.
-expect_text "sea info" "$output" 'archive offset     8
+expect_text "sea info" "$output" 'archive offset     96
 flags              0x00000044 uninstall_support always_log
 stub date          2000-01-01 00:00:00
-stub checksum      0x79E316F2
+stub checksum      0x79E35DE5
 file count         1
 payload size       51
 publisher          "Own Vendor"
