@@ -10,3 +10,9 @@
 bool to_ansi(const std::string& utf8, std::string& ansi);
 // False for the five byte values that Windows-1252 leaves undefined.
 bool from_ansi(const std::string& ansi, std::string& utf8);
+
+// Why to_ansi refuses a text, with the line and column (counted in
+// characters, from 1) of the first fault: bytes that are not UTF-8 (a file
+// saved in Latin-1, say), or a character that Windows-1252 lacks, named by
+// its code point. Empty when to_ansi would accept it.
+std::string ansi_problem(const std::string& utf8);

@@ -163,8 +163,7 @@ private:
     std::string installer_text(const std::string& utf8, const toml::node& node, const std::string& what,
                                bool multiline) const {
         std::string ansi;
-        if (!to_ansi(utf8, ansi))
-            throw ManifestError(where(node, what) + ": holds a character outside the Windows-1252 code page");
+        if (!to_ansi(utf8, ansi)) throw ManifestError(where(node, what) + ": " + ansi_problem(utf8));
         if (ansi.find('\0') != std::string::npos) throw ManifestError(where(node, what) + ": holds a 0 byte");
         if (!multiline && ansi.find_first_of("\r\n") != std::string::npos)
             throw ManifestError(where(node, what) + ": must be one line");
@@ -182,19 +181,23 @@ private:
         const toml::node* file = table.get(file_key);
         if (inline_text && file) throw ManifestError(where(*file, file_key) + ": give " + key.key + " or " + file_key + ", not both");
         std::string utf8;
+        std::string what = inline_text ? key.key : file_key;
         const toml::node* node = inline_text ? inline_text : file;
         if (!node) return;
         if (inline_text) {
             utf8 = string_value(*inline_text, key.key);
         } else {
             std::string source = string_value(*file, file_key);
+            what += " (" + source + ")";
             std::string path = source.empty() || source[0] == '/' ? source : base_ + source;
             bool found = false;
             utf8 = read_text_file(path, found);
             if (!found) throw ManifestError(where(*file, file_key) + ": cannot read " + path);
+            // Editors on Windows often begin a UTF-8 file with a byte-order mark.
+            if (utf8.compare(0, 3, "\xEF\xBB\xBF") == 0) utf8.erase(0, 3);
             manifest.text_sources.push_back(path);
         }
-        (header.*key.field) = installer_text(utf8, *node, inline_text ? key.key : file_key, key.multiline).c_str();
+        (header.*key.field) = installer_text(utf8, *node, what, key.multiline).c_str();
     }
 
     u32 read_flags(const toml::table& table) const {

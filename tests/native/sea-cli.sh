@@ -50,6 +50,14 @@ kind = "shared"
 [[file]]
 source = "hello.txt"
 name = "HELLO.TXT"'
+# Licence texts: UTF-8 behind a byte-order mark, a character Windows-1252
+# lacks, and a file saved in Latin-1.
+printf '\357\273\277Licence \303\251t\303\251.\n' > p/bom.txt
+printf 'One\nTwo \342\206\222 three\n' > p/arrow.txt
+printf 'One\nLicence \351t\351.\n' > p/latin1.txt
+for text in bom arrow latin1; do
+    printf 'product_name = "T"\ndefault_directory = %s\nlicence_file = "%s.txt"\n' "'C:\\T'" $text > "p/text-$text.toml"
+done
 sed -i 's/^default_directory/flags = ["uninstall_support"]\ndefault_directory/' p/shared-twice.toml
 
 failures=0
@@ -97,6 +105,10 @@ done <<'ROWS'
 1|p/case-twin.toml:6: file #2 (hello.txt): name "hello.txt" is the same file to Windows as "HELLO.TXT" (p/case-twin.toml:3: file #1 (hello.txt))|build p/case-twin.toml -o x.exe
 0|3 files|build p/shared-twice.toml -o shared.exe
 1|the stub p/licence.txt is not a Windows program|build p/app.toml --stub p/licence.txt -o x.exe
+0|0 files|build p/text-bom.toml -o bom.exe
+0|licence text       "Licence été.\r\n"|info bom.exe
+1|p/text-arrow.toml:3: licence_file (arrow.txt): line 2, column 5: the character U+2192 "→" has no place in the Windows-1252 code page|build p/text-arrow.toml -o x.exe
+1|p/text-latin1.toml:3: licence_file (latin1.txt): is not valid UTF-8 (line 2, column 9: the byte 0xE9)|build p/text-latin1.toml -o x.exe
 1|sea: missing.toml: cannot read the manifest: No such file or directory|build missing.toml
 1|sea: p: a directory, not an installer|list p
 1|sea: p/licence.txt: not an installer: not a Windows program|info p/licence.txt
