@@ -7,6 +7,7 @@
 #include "builder/ansi.h"
 
 #include <ctype.h>
+#include <fnmatch.h>
 #include <glob.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -52,6 +53,49 @@ std::vector<Found> walk(const std::string& dir) {
         found.push_back({entry.path().string(), entry.path().lexically_relative(dir).generic_string()});
     }
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.relative < b.relative; });
+    return found;
+}
+
+// Whether the parts of a relative path match the parts of a pattern, where
+// a part "**" matches any number of folders, none included.
+bool matches_parts(const std::vector<std::string>& pattern, size_t p, const std::vector<std::string>& path, size_t q) {
+    if (p == pattern.size()) return q == path.size();
+    if (pattern[p] == "**") {
+        for (size_t skip = q; skip <= path.size(); ++skip) {
+            if (matches_parts(pattern, p + 1, path, skip)) return true;
+        }
+        return false;
+    }
+    return q < path.size() && fnmatch(pattern[p].c_str(), path[q].c_str(), FNM_PERIOD) == 0 &&
+           matches_parts(pattern, p + 1, path, q + 1);
+}
+
+std::vector<std::string> parts_of(const std::string& path) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t end = path.find('/', start);
+        parts.push_back(path.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) return parts;
+        start = end + 1;
+    }
+}
+
+// A pattern with "**": every file below the folders before its first
+// wildcard whose path below them matches the rest. The names keep that path.
+std::vector<Found> match_any_depth(const std::string& pattern) {
+    std::vector<std::string> parts = parts_of(pattern);
+    std::string base;
+    size_t first = 0;
+    for (; first < parts.size() && !is_pattern(parts[first]); ++first) base += (first ? "/" : "") + parts[first];
+    if (pattern[0] == '/' && base.empty()) base = "/";
+    std::vector<std::string> rest(parts.begin() + static_cast<std::ptrdiff_t>(first), parts.end());
+    std::vector<Found> found;
+    std::error_code error;
+    if (!fs::is_directory(base.empty() ? "." : base, error)) return found;
+    for (Found& file : walk(base.empty() ? "." : base)) {
+        if (matches_parts(rest, 0, parts_of(file.relative), 0)) found.push_back(file);
+    }
     return found;
 }
 
@@ -141,7 +185,10 @@ void FileExpander::expand(const FileRequest& request, std::vector<ManifestFile>&
 
     std::vector<Found> found;
     bool many = true;
-    if (is_pattern(source)) {
+    if (path.find("**") != std::string::npos) {
+        found = match_any_depth(path);
+        if (found.empty()) throw ManifestError(request.describe + ": no file matches " + path);
+    } else if (is_pattern(source)) {
         glob_t matches = {};
         int result = glob(path.c_str(), GLOB_ERR, nullptr, &matches);
         std::vector<std::string> paths(matches.gl_pathv, matches.gl_pathv + (result == 0 ? matches.gl_pathc : 0));

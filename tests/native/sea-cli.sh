@@ -50,6 +50,10 @@ kind = "shared"
 [[file]]
 source = "hello.txt"
 name = "HELLO.TXT"'
+# Files at every depth: ** matches no folder, one, or more.
+mkdir -p p/deep/a/b p/deep/c
+for f in top.txt a/one.txt a/b/two.txt c/three.md a/b/.hidden.txt; do echo x > "p/deep/$f"; done
+printf 'product_name = "D"\ndefault_directory = %s\n[[file]]\nsource = "deep/**/*.txt"\nname = "docs"\n' "'C:\\D'" > p/deep.toml
 # Licence texts: UTF-8 behind a byte-order mark, a character Windows-1252
 # lacks, and a file saved in Latin-1.
 printf '\357\273\277Licence \303\251t\303\251.\n' > p/bom.txt
@@ -109,6 +113,10 @@ done <<'ROWS'
 0|licence text       "Licence été.\r\n"|info bom.exe
 1|p/text-arrow.toml:3: licence_file (arrow.txt): line 2, column 5: the character U+2192 "→" has no place in the Windows-1252 code page|build p/text-arrow.toml -o x.exe
 1|p/text-latin1.toml:3: licence_file (latin1.txt): is not valid UTF-8 (line 2, column 9: the byte 0xE9)|build p/text-latin1.toml -o x.exe
+0|3 files|build p/deep.toml -o deep.exe
+0|docs\a\b\two.txt|list deep.exe
+0|docs\a\one.txt|list deep.exe
+0|docs\top.txt|list deep.exe
 1|sea: missing.toml: cannot read the manifest: No such file or directory|build missing.toml
 1|sea: p: a directory, not an installer|list p
 1|sea: p/licence.txt: not an installer: not a Windows program|info p/licence.txt
