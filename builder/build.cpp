@@ -17,6 +17,8 @@ Bytes read_source(const ManifestFile& file) {
     return bytes;
 }
 
+}  // namespace
+
 // Why the stub is not a bare installer program, or an empty text. A non-zero
 // trailer that leads to the archive magic is an installer built earlier.
 std::string stub_problem(const Bytes& bytes) {
@@ -39,8 +41,6 @@ std::string stub_problem(const Bytes& bytes) {
                "not on an installer";
     return "does not end in four zero bytes, so it is not the bare installer program (sea-stub.exe)";
 }
-
-}  // namespace
 
 BuildSummary build_installer(const Manifest& manifest, const StubImage& stub, const std::string& output,
                              const PackOptions& pack, const ManifestOptions& dates, const ReadProgress& progress,

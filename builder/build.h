@@ -17,6 +17,9 @@ struct StubImage {
     std::string path;      // --stub's file, for messages; empty for the embedded one
 };
 
+// Why bytes are not a bare installer program to build on, or an empty text.
+std::string stub_problem(const Bytes& bytes);
+
 struct BuildSummary {
     size_t files = 0;
     size_t plain_payload = 0;

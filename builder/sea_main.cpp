@@ -10,6 +10,7 @@
 #include "builder/build.h"
 #include "builder/damage.h"
 #include "builder/extract.h"
+#include "builder/starter.h"
 
 #include "builder/ansi.h"
 
@@ -35,6 +36,8 @@ const char version_text[] = "sea 0.1.0\n";
 
 const char usage_text[] =
     "usage: sea build MANIFEST [-o FILE] [--level fast|best] [--disk-size SIZE] [--stub FILE]\n"
+    "       sea check MANIFEST [--stub FILE]   (every check of build, and what would be packed; writes nothing)\n"
+    "       sea init [DIR]                     (a commented setup.toml to start from, and a files/ folder)\n"
     "       sea info FILE\n"
     "       sea list FILE\n"
     "       sea verify FILE\n"
@@ -287,6 +290,69 @@ int build(const Arguments& arguments) {
     return 0;
 }
 
+std::string shown_name(const std::string& ansi) {
+    std::string text;
+    return from_ansi(ansi, text) ? text : ansi;
+}
+
+int check(const Arguments& arguments) {
+    expect_words(arguments, 1);
+    ManifestOptions dates;
+    dates.source_date_epoch = source_date_epoch();
+    Manifest manifest = load_manifest(arguments.words[0], dates);
+    StubImage stub = load_stub(arguments);
+    std::string problem = stub_problem(stub.bytes);
+    if (!problem.empty())
+        throw BuildError((stub.path.empty() ? std::string("the embedded installer program") : "the stub " + stub.path) +
+                         " " + problem);
+    uint64_t total = 0;
+    int warnings = 0;
+    for (const ManifestFile& file : manifest.files) {
+        total += file.size;
+        printf("%-8s %10llu  %-19s  %s  <- %s\n", kind_name(file.kind), static_cast<unsigned long long>(file.size),
+               file.date.is_set() ? date_text(file.date).c_str() : "(time of install)", shown_name(file.name).c_str(),
+               file.source.c_str());
+    }
+    printf("%s, %s\n", counted(manifest.files.size(), "file").c_str(), amount(total).c_str());
+    auto warn = [&](const std::string& text) {
+        fprintf(stderr, "sea: warning: %s\n", text.c_str());
+        ++warnings;
+    };
+    if (manifest.files.empty()) warn("the manifest names no file: the installer would install nothing");
+    for (const ManifestFile& file : manifest.files) {
+        // FAT and ZIP dates begin in 1980; a date before it is most likely a slip.
+        if (file.date.is_set() && file.date.year < 1980)
+            warn(file.entry + ": " + shown_name(file.name) + " is dated " + date_text(file.date) + ", before 1980");
+    }
+    printf("%s: %s\n", manifest.path.c_str(), warnings ? "builds, with warnings" : "builds");
+    return 0;
+}
+
+int init(const Arguments& arguments) {
+    if (arguments.words.size() > 1) throw UsageError("wrong number of arguments");
+    namespace fs = std::filesystem;
+    fs::path folder = arguments.words.empty() ? fs::path(".") : fs::path(arguments.words[0]);
+    fs::path manifest = folder / "setup.toml";
+    std::error_code error;
+    if (fs::exists(manifest, error)) throw BuildError(manifest.string() + " exists already; init writes only a new one");
+    fs::create_directories(folder / "files", error);
+    if (error) throw BuildError("cannot make " + (folder / "files").string() + ": " + error.message());
+    fs::path note = folder / "files" / "readme.txt";
+    if (!fs::exists(note, error)) {
+        FILE* out = fopen(note.c_str(), "wb");
+        if (!out) throw BuildError("cannot write " + note.string());
+        fputs("Put the product's files in this folder.\r\n", out);
+        fclose(out);
+    }
+    FILE* out = fopen(manifest.c_str(), "wb");
+    std::string text = starting_manifest();
+    if (!out || fwrite(text.data(), 1, text.size(), out) != text.size() || fclose(out) != 0)
+        throw BuildError("cannot write " + manifest.string());
+    printf("%s written; put the product's files in %s, then run sea check %s\n", manifest.c_str(),
+           (folder / "files").c_str(), manifest.c_str());
+    return 0;
+}
+
 int info(const Arguments& arguments) {
     expect_words(arguments, 1);
     Installer installer = open_installer(arguments.words[0]);
@@ -308,11 +374,6 @@ int info(const Arguments& arguments) {
     };
     for (const auto& text : texts) printf("%-18s %s\n", text.first, quoted(*text.second).c_str());
     return 0;
-}
-
-std::string shown_name(const std::string& ansi) {
-    std::string text;
-    return from_ansi(ansi, text) ? text : ansi;
 }
 
 int list(const Arguments& arguments) {
@@ -384,6 +445,8 @@ int run(int argc, char** argv) {
         return 0;
     }
     if (command == "build") return build(arguments);
+    if (command == "check") return check(arguments);
+    if (command == "init") return init(arguments);
     if (command == "info") return info(arguments);
     if (command == "list") return list(arguments);
     if (command == "verify") return verify(arguments);
@@ -394,7 +457,10 @@ int run(int argc, char** argv) {
 
 // The installer's file, for the messages about it.
 std::string subject(int argc, char** argv) {
-    if (argc >= 3 && std::string(argv[1]) != "build" && argv[2][0] != '-') return std::string(argv[2]) + ": ";
+    std::string command = argc >= 2 ? argv[1] : "";
+    // A manifest's messages name it themselves.
+    bool installer = command != "build" && command != "check" && command != "init";
+    if (argc >= 3 && installer && argv[2][0] != '-') return std::string(argv[2]) + ": ";
     return "";
 }
 

@@ -54,6 +54,9 @@ name = "HELLO.TXT"'
 mkdir -p p/deep/a/b p/deep/c
 for f in top.txt a/one.txt a/b/two.txt c/three.md a/b/.hidden.txt; do echo x > "p/deep/$f"; done
 printf 'product_name = "D"\ndefault_directory = %s\n[[file]]\nsource = "deep/**/*.txt"\nname = "docs"\n' "'C:\\D'" > p/deep.toml
+# Warnings of check: no file, a date before 1980.
+printf 'product_name = "E"\ndefault_directory = %s\n' "'C:\\E'" > p/empty.toml
+bad old-date 'date = 1979-12-31 23:59:59'
 # Licence texts: UTF-8 behind a byte-order mark, a character Windows-1252
 # lacks, and a file saved in Latin-1.
 printf '\357\273\277Licence \303\251t\303\251.\n' > p/bom.txt
@@ -117,6 +120,15 @@ done <<'ROWS'
 0|docs\a\b\two.txt|list deep.exe
 0|docs\a\one.txt|list deep.exe
 0|docs\top.txt|list deep.exe
+0|setup.toml written|init new
+1|sea: new/setup.toml exists already; init writes only a new one|init new
+0|new/setup.toml: builds|check new/setup.toml
+0|program          41  2024-06-01 12:00:00  readme.txt  <- new/files/readme.txt|check new/setup.toml
+0|1 file|build new/setup.toml -o new.exe
+0|sea: warning: the manifest names no file|check p/empty.toml
+0|is dated 1979-12-31 23:59:59, before 1980|check p/old-date.toml
+1|sea: p/early.toml:3: file #1 (hello.txt): date: Windows file dates start in 1601|check p/early.toml
+1|the stub p/licence.txt is not a Windows program|check p/app.toml --stub p/licence.txt
 1|sea: missing.toml: cannot read the manifest: No such file or directory|build missing.toml
 1|sea: p: a directory, not an installer|list p
 1|sea: p/licence.txt: not an installer: not a Windows program|info p/licence.txt
