@@ -44,7 +44,7 @@ const TextKey text_keys[] = {
     {"uninstall_batch2", &ArchiveHeader::uninstall_batch2, true},
 };
 
-const char* const other_top_keys[] = {"flags", "date", "file"};
+const char* const other_top_keys[] = {"flags", "date", "file", "compress"};
 
 std::string directory_of_manifest(const std::string& path) {
     size_t slash = path.find_last_of('/');
@@ -107,6 +107,7 @@ public:
         if (manifest.header.product_name.is_empty())
             throw ManifestError(path_ + ": product_name: the product needs a name");
         manifest.header.flags = read_flags(table);
+        read_compress(table, manifest.header.flags);
         std::optional<DateTime> default_date;
         if (const toml::node* date = table.get("date")) default_date = read_date(*date, "date");
         FileExpander expander(path_, base_, options_, default_date);
@@ -140,6 +141,21 @@ private:
             }
             if (!known) throw ManifestError(where(node, name) + ": unknown key");
         }
+    }
+
+    // The payload is compressed unless the manifest says compress = false;
+    // the option bit compressed_payload still says the same.
+    void read_compress(const toml::table& table, u32& flags) const {
+        const toml::node* node = table.get("compress");
+        bool compress = true;
+        if (node) {
+            const toml::value<bool>* value = node->as_boolean();
+            if (!value) throw ManifestError(where(*node, "compress") + ": is true or false");
+            compress = value->get();
+            if (!compress && (flags & header_flag::compressed_payload))
+                throw ManifestError(where(*node, "compress") + ": false, but flags name compressed_payload");
+        }
+        if (compress) flags |= header_flag::compressed_payload;
     }
 
     // Only with uninstall_support does the installer make the shared folder

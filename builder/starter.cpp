@@ -36,7 +36,6 @@ welcome = "Welcome to <product>.\n\nThis will install <product> on your computer
 # Option bits by name:
 #   uninstall_support     write Uninstall.EXE and the uninstall entry (needed
 #                         for shared files and for uninstalling at all)
-#   compressed_payload    compress the files (smaller installer)
 #   choose_directory      let the user choose the installation folder
 #   always_log            write Install.LOG even when nothing went wrong
 #   quiet_file_list       show "Storing files..." rather than each file's name
@@ -45,7 +44,10 @@ welcome = "Welcome to <product>.\n\nThis will install <product> on your computer
 #   confirm_font_removal  the uninstaller asks before it removes a font
 #   automatic             install without any question, as with /a
 #   automatic_uninstall   uninstall without any question
-flags = ["uninstall_support", "compressed_payload", "choose_directory"]
+flags = ["uninstall_support", "choose_directory"]
+
+# The files are compressed unless this says false.
+# compress = false
 
 # The date of every file that names none itself: a fixed date gives the same
 # installer bytes on every build. Without it, each file keeps its own date.

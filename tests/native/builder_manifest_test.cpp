@@ -225,3 +225,25 @@ TEST(ArchiveNames, RefuseWhatWouldLeaveTheBaseDirectory) {
 }
 
 }  // namespace
+
+TEST_F(Manifests, ThePayloadIsCompressedUnlessTheManifestSaysNot) {
+    struct Case {
+        const char* lines;
+        bool compressed;
+    };
+    const Case cases[] = {
+        {"", true},
+        {"compress = true\n", true},
+        {"compress = false\n", false},
+        {"flags = [\"compressed_payload\"]\n", true},
+    };
+    for (const Case& c : cases) {
+        Manifest manifest = load(std::string("product_name = \"Demo\"\n") + c.lines);
+        EXPECT_EQ((manifest.header.flags & header_flag::compressed_payload) != 0, c.compressed) << c.lines;
+    }
+    EXPECT_NE(error_of("product_name = \"Demo\"\ncompress = false\nflags = [\"compressed_payload\"]\n")
+                  .find("compress: false, but flags name compressed_payload"),
+              std::string::npos);
+    EXPECT_NE(error_of("product_name = \"Demo\"\ncompress = \"no\"\n").find("compress: is true or false"),
+              std::string::npos);
+}

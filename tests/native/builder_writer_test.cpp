@@ -22,7 +22,9 @@ protected:
         touch("files/demo.exe", 1200000000);
         return write("demo.toml",
                      "product_name = \"Demo\"\npublisher = \"Vendor\"\nversion = \"1.0\"\n"
-                     "flags = [\"uninstall_support\", " + flags + "]\nreadme = \"Read me\"\n"
+                     "flags = [\"uninstall_support\", " + flags + "]\nreadme = \"Read me\"\n" +
+                     // Without the option bit the payload stays plain.
+                     (flags.find("compressed_payload") == std::string::npos ? "compress = false\n" : "") +
                      "[[file]]\nsource = \"files/demo.exe\"\nshortcuts = [\"desktop\", \"start_menu\"]\n"
                      "label = \"Demo\"\n"
                      "[[file]]\nsource = \"files/empty.dat\"\nkind = \"startup\"\ndate = 2001-02-03 04:05:06\n"

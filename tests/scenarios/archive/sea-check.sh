@@ -97,6 +97,7 @@ mkdir -p "$work/own"
 printf 'hi\n' > "$work/own/a.txt"
 touch -d @2000000000 "$work/own/stub.exe" "$work/own/a.txt"
 cat > "$work/own/m.toml" <<'TOML'
+compress = false
 product_name = "Own Product"
 publisher = "Own Vendor"
 flags = ["uninstall_support", "always_log"]
