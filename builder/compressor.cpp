@@ -30,11 +30,13 @@ std::vector<u8> store_block(const u8* data, size_t length) {
     return writer.finish();
 }
 
-std::vector<u8> compress_block(const u8* data, size_t length, CompressionLevel level, unsigned threads) {
+std::vector<u8> compress_block(const u8* data, size_t length, CompressionLevel level, unsigned threads,
+                               std::atomic<size_t>* done) {
     checked_length(length);
     std::vector<u8> block = level == CompressionLevel::best
-                                ? compress_best(data, length, best_chunk_size, best_segment_size, threads)
+                                ? compress_best(data, length, best_chunk_size, best_segment_size, threads, done)
                                 : compress_fast(data, length);
+    if (done && level == CompressionLevel::fast) *done += length;
     if (block.size() > stored_block_size(length)) return store_block(data, length);
     return block;
 }

@@ -13,6 +13,7 @@
 
 #include <stddef.h>
 
+#include <atomic>
 #include <vector>
 
 enum class CompressionLevel { fast, best };
@@ -24,7 +25,10 @@ const size_t max_block_input = 0x7FF00000u;
 // Throws std::length_error for more than max_block_input bytes. The best
 // level runs on that many threads (0: one per core); the block is the same
 // bytes whatever their number.
-std::vector<u8> compress_block(const u8* data, size_t length, CompressionLevel level, unsigned threads = 0);
+// done, when given, counts the input bytes parsed so far, for a progress
+// display on another thread.
+std::vector<u8> compress_block(const u8* data, size_t length, CompressionLevel level, unsigned threads = 0,
+                               std::atomic<size_t>* done = nullptr);
 
 // The block that holds the bytes as literals only, and its size.
 std::vector<u8> store_block(const u8* data, size_t length);

@@ -207,7 +207,7 @@ private:
 }  // namespace
 
 std::vector<u8> compress_best(const u8* data, size_t length, size_t chunk_size, size_t segment_size,
-                              unsigned threads) {
+                              unsigned threads, std::atomic<size_t>* done) {
     if (segment_size == 0) segment_size = best_segment_size;
     size_t segments = length == 0 ? 1 : (length + segment_size - 1) / segment_size;
     std::vector<std::vector<u8>> blocks(segments);
@@ -220,6 +220,7 @@ std::vector<u8> compress_best(const u8* data, size_t length, size_t chunk_size, 
             size_t warm = std::min<size_t>(begin, distance_max);
             try {
                 blocks[k] = OptimalParser(data + begin - warm, end - begin + warm, warm, chunk_size).run();
+                if (done) *done += end - begin;
             } catch (...) {
                 failures[k] = std::current_exception();
             }

@@ -7,6 +7,7 @@
 #include <stddef.h>
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 std::vector<u8> compress_fast(const u8* data, size_t length);
@@ -17,4 +18,5 @@ std::vector<u8> compress_fast(const u8* data, size_t length);
 const size_t best_chunk_size = size_t(1) << 22;
 const size_t best_segment_size = size_t(1) << 22;
 std::vector<u8> compress_best(const u8* data, size_t length, size_t chunk_size = best_chunk_size,
-                              size_t segment_size = best_segment_size, unsigned threads = 0);
+                              size_t segment_size = best_segment_size, unsigned threads = 0,
+                              std::atomic<size_t>* done = nullptr);

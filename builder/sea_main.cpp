@@ -19,6 +19,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <future>
@@ -262,27 +264,36 @@ int build(const Arguments& arguments) {
     Manifest manifest = load_manifest(arguments.words[0], dates);
     std::string output = arguments.output.empty() ? "setup.exe" : arguments.output;
     refuse_output_over_input(manifest, output);
+    if (manifest.files.empty()) fprintf(stderr, "sea: warning: the manifest names no file: the installer would install nothing\n");
     bool terminal = isatty(2);
     ReadProgress progress = nullptr;
     PackRunner runner = nullptr;
+    PackOptions pack = arguments.pack;
+    std::atomic<size_t> compressed(0);
+    size_t total = 0;
+    for (const ManifestFile& file : manifest.files) total += file.size;
     if (terminal) {
+        pack.compressed = &compressed;
         progress = [](size_t n, size_t count, const std::string& name) {
             fprintf(stderr, "\r\033[Kreading %zu/%zu %s", n, count, name.c_str());
         };
-        runner = [](const std::function<InstallerParts()>& pack) {
+        runner = [&compressed, total](const std::function<InstallerParts()>& pack_all) {
             auto start = std::chrono::steady_clock::now();
-            fprintf(stderr, "\r\033[Kcompressing...");
-            std::future<InstallerParts> packed = std::async(std::launch::async, pack);
+            fprintf(stderr, "\r\033[Kcompressing %s...", amount(total).c_str());
+            std::future<InstallerParts> packed = std::async(std::launch::async, pack_all);
             while (packed.wait_for(std::chrono::milliseconds(500)) != std::future_status::ready) {
-                auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
-                fprintf(stderr, "\r\033[Kcompressing... %lld s", static_cast<long long>(seconds.count()));
+                double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                size_t done = compressed.load();
+                fprintf(stderr, "\r\033[Kcompressing %s: %3.0f%%, %.1f MB/s, %.0f s", amount(total).c_str(),
+                        total ? 100.0 * static_cast<double>(std::min(done, total)) / static_cast<double>(total) : 100.0,
+                        static_cast<double>(done) / 1e6 / seconds, seconds);
             }
             fprintf(stderr, "\r\033[K");
             return packed.get();
         };
     }
     BuildSummary summary =
-        build_installer(manifest, load_stub(arguments), output, arguments.pack, dates, progress, runner);
+        build_installer(manifest, load_stub(arguments), output, pack, dates, progress, runner);
     if (terminal) fprintf(stderr, "\r\033[K");
     printf("%s: %s, payload %s stored in %s, %zu part%s\n", output.c_str(), counted(summary.files, "file").c_str(),
            amount(summary.plain_payload).c_str(), amount(summary.stored_payload).c_str(), summary.disks + 1,

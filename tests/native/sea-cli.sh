@@ -126,6 +126,7 @@ done <<'ROWS'
 0|program          41  2024-06-01 12:00:00  readme.txt  <- new/files/readme.txt|check new/setup.toml
 0|1 file|build new/setup.toml -o new.exe
 0|sea: warning: the manifest names no file|check p/empty.toml
+0|sea: warning: the manifest names no file|build p/empty.toml -o empty.exe
 0|is dated 1979-12-31 23:59:59, before 1980|check p/old-date.toml
 1|sea: p/early.toml:3: file #1 (hello.txt): date: Windows file dates start in 1601|check p/early.toml
 1|the stub p/licence.txt is not a Windows program|check p/app.toml --stub p/licence.txt
@@ -133,6 +134,17 @@ done <<'ROWS'
 1|sea: p: a directory, not an installer|list p
 1|sea: p/licence.txt: not an installer: not a Windows program|info p/licence.txt
 ROWS
+# Progress shows on a terminal only: files read, then the compression's
+# share, rate and time.
+quiet=$("$sea" build p/deep.toml -o quiet.exe 2>&1)
+case $quiet in
+    *reading* | *compressing*) echo "FAIL progress shown without a terminal: $quiet"; failures=$((failures + 1)) ;;
+esac
+shown=$(script -qec "$sea build p/deep.toml -o shown.exe" /dev/null 2>&1 | tr '\r' '\n')
+case $shown in
+    *"reading 3/3"*"compressing"*) ;;
+    *) echo "FAIL no progress on a terminal: $shown"; failures=$((failures + 1)) ;;
+esac
 # What the refusals left alone.
 cmp -s p/app.toml p/app.before || { echo "FAIL the manifest was changed"; failures=$((failures + 1)); }
 [ "$(cat p/licence.txt)" = "Licence." ] || { echo "FAIL the licence was changed"; failures=$((failures + 1)); }
