@@ -216,10 +216,13 @@ TEST(ArchiveNames, RefuseWhatWouldLeaveTheBaseDirectory) {
     const Case cases[] = {
         {"a.txt", true},       {"sub\\a.txt", true},  {"a..b.txt", true},   {"", false},
         {"docs\\notes.txt", true}, {"bin\\startup.txt", true}, {"lib\\common.txt", true},
-        {"...", true},         {"..x\\a", true},     {"a\\..", false},    {"a\\..\\", false},
+        {"...", false},        {"..x\\a", true},     {"a.\\b", false},   {"a \\b", false},
+        {"a\\..", false},      {"a\\..\\", false},
         {"..", false},         {"a\\..\\b", false},   {"\\a", false},       {"C:\\a", false},
         {"C:a", false},        {"a\\\\b", false},     {"a\\", false},       {".\\a", false},
         {"a:b", false},        {"a\tb", false},
+        // Windows drops a trailing dot or blank, and opens a device for these.
+        {"CON", false},        {"sub\\nul.txt", false}, {"Com1.log", false}, {"COM10", true},  {"console", true},
     };
     for (const Case& c : cases) EXPECT_EQ(name_problem(c.name).empty(), c.accepted) << "\"" << c.name << "\"";
 }
