@@ -3,6 +3,9 @@
 // build from the same inputs gives the same bytes.
 #include "builder/build.h"
 
+#include "builder/reader.h"
+
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -21,7 +24,8 @@ Bytes read_source(const ManifestFile& file) {
 // trailer that leads to the archive magic is an installer built earlier.
 std::string stub_problem(const Bytes& bytes) {
     size_t size = bytes.size();
-    if (size < static_cast<size_t>(trailer_size)) return "is too short to be the installer program";
+    std::string program = windows_program_problem(bytes.data(), size);
+    if (!program.empty()) return program + ", so it is not the installer program (sea-stub.exe)";
     u32 trailer = load_le32(&bytes[size - trailer_size]);
     if (trailer == 0) return "";
     bool archive = trailer + static_cast<size_t>(archive_start_size) <= size - trailer_size &&
@@ -32,20 +36,35 @@ std::string stub_problem(const Bytes& bytes) {
     return "does not end in four zero bytes, so it is not the bare installer program (sea-stub.exe)";
 }
 
+// The build would write over path, one of its inputs.
+void refuse_overwriting(const std::string& path, const std::string& input, const std::string& what) {
+    std::error_code error;
+    if (std::filesystem::equivalent(path, input, error))
+        throw BuildError("the output " + path + " is " + what + "; give another name with -o");
+}
+
 }  // namespace
 
-BuildSummary build_installer(const Manifest& manifest, const StubImage& stub, const std::string& output,
-                             const PackOptions& pack, const ManifestOptions& dates, const ReadProgress& progress,
-                             const PackRunner& runner) {
+void check_build(const Manifest& manifest, const StubImage& stub, const std::string& output) {
     if (stub.bytes.empty()) throw BuildError("no installer program to build on; give one with --stub FILE");
     std::string problem = stub_problem(stub.bytes);
     if (!problem.empty())
         throw BuildError((stub.path.empty() ? std::string("the embedded installer program") : "the stub " + stub.path) +
                          " " + problem);
+    if (output.empty()) return;
+    refuse_overwriting(output, manifest.path, "the manifest");
+    for (const std::string& text : manifest.text_files) refuse_overwriting(output, text, "a text file of the manifest");
+    for (const ManifestFile& file : manifest.files) refuse_overwriting(output, file.source, "the source of " + file.entry);
+    if (!stub.path.empty()) refuse_overwriting(output, stub.path, "the stub");
+}
+
+BuildSummary build_installer(const Manifest& manifest, const StubImage& stub, const std::string& output,
+                             const PackOptions& pack, const ManifestOptions& dates, const ReadProgress& progress) {
+    check_build(manifest, stub, output);
     Bytes payload;
     for (size_t i = 0; i < manifest.files.size(); ++i) {
         const ManifestFile& file = manifest.files[i];
-        if (progress) progress(i + 1, manifest.files.size(), file.name);
+        if (progress) progress(i);
         Bytes content = read_source(file);
         encode_record(payload, file.name, file.kind, file.shortcut_flags, content.data(), content.size(), file.date,
                       file.label);
@@ -58,8 +77,13 @@ BuildSummary build_installer(const Manifest& manifest, const StubImage& stub, co
     if (dates.source_date_epoch && stub_time > *dates.source_date_epoch) stub_time = *dates.source_date_epoch;
     header.stub_date = local_date(stub_time);
 
-    auto pack_all = [&] { return pack_installer(stub.bytes, header, payload, pack); };
-    InstallerParts parts = runner ? runner(pack_all) : pack_all();
+    InstallerParts parts = pack_installer(stub.bytes, header, payload, pack);
+    std::string folder = std::filesystem::path(output).parent_path().string();
+    for (size_t i = 0; i < parts.disks.size(); ++i) {
+        std::string disk = (folder.empty() ? "" : folder + "/") + disk_file_name(static_cast<int>(i) + 2);
+        refuse_overwriting(disk, manifest.path, "the manifest");
+        for (const ManifestFile& file : manifest.files) refuse_overwriting(disk, file.source, "the source of " + file.entry);
+    }
     write_installer(parts, output);
 
     BuildSummary summary;

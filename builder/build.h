@@ -25,12 +25,17 @@ struct BuildSummary {
     size_t disks = 0;
 };
 
-// Reports each file as it is read (number from 1, count, archive name).
-typedef std::function<void(size_t, size_t, const std::string&)> ReadProgress;
-// Runs the packing; the `sea` program hands in one that shows the time it
-// takes.
-typedef std::function<InstallerParts(const std::function<InstallerParts()>&)> PackRunner;
+// Reports each file before it is read (its index from 0; the manifest has
+// the count and the sizes).
+typedef std::function<void(size_t)> ReadProgress;
+
+// Everything about the stub and the output that can be known before a
+// byte is read or packed: the stub is a bare installer program, and the
+// output is none of the build's inputs (the manifest, its text files, the
+// sources, the stub). Throws BuildError.
+void check_build(const Manifest& manifest, const StubImage& stub, const std::string& output);
 
 BuildSummary build_installer(const Manifest& manifest, const StubImage& stub, const std::string& output,
                              const PackOptions& pack, const ManifestOptions& dates,
-                             const ReadProgress& progress = nullptr, const PackRunner& runner = nullptr);
+                             const ReadProgress& progress = nullptr);
+

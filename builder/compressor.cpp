@@ -30,9 +30,11 @@ std::vector<u8> store_block(const u8* data, size_t length) {
     return writer.finish();
 }
 
-std::vector<u8> compress_block(const u8* data, size_t length, CompressionLevel level) {
+std::vector<u8> compress_block(const u8* data, size_t length, CompressionLevel level,
+                               const CompressProgress& progress) {
     checked_length(length);
-    std::vector<u8> block = level == CompressionLevel::best ? compress_best(data, length) : compress_fast(data, length);
+    std::vector<u8> block = level == CompressionLevel::best ? compress_best(data, length, best_chunk_size, progress)
+                                                            : compress_fast(data, length, progress);
     if (block.size() > stored_block_size(length)) return store_block(data, length);
     return block;
 }

@@ -13,6 +13,7 @@
 
 #include <stddef.h>
 
+#include <functional>
 #include <vector>
 
 enum class CompressionLevel { fast, best };
@@ -21,8 +22,13 @@ enum class CompressionLevel { fast, best };
 // headers of an incompressible block of that length.
 const size_t max_block_input = 0x7FF00000u;
 
+// Told now and then how many of the bytes are done, for a display of
+// progress on a long build.
+typedef std::function<void(size_t done, size_t total)> CompressProgress;
+
 // Throws std::length_error for more than max_block_input bytes.
-std::vector<u8> compress_block(const u8* data, size_t length, CompressionLevel level);
+std::vector<u8> compress_block(const u8* data, size_t length, CompressionLevel level,
+                               const CompressProgress& progress = nullptr);
 
 // The block that holds the bytes as literals only, and its size.
 std::vector<u8> store_block(const u8* data, size_t length);

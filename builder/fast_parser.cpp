@@ -17,6 +17,7 @@ namespace {
 const int hash_bits = 16;
 const uint64_t five_bytes = 0xFFFFFFFFFFull;
 const uint64_t six_bytes = 0xFFFFFFFFFFFFull;
+const size_t progress_step = size_t(1) << 22;
 
 inline u32 hash5(uint64_t word) {
     return static_cast<u32>(((word & five_bytes) * 0x9E3779B97F4A7C15ull) >> (64 - hash_bits));
@@ -29,7 +30,8 @@ struct Match {
 
 class FastParser {
 public:
-    FastParser(const u8* data, size_t size) : x_(data), n_(size), table_(size_t(1) << hash_bits, 0) {}
+    FastParser(const u8* data, size_t size, const CompressProgress& progress)
+        : progress_(progress), x_(data), n_(size), table_(size_t(1) << hash_bits, 0) {}
 
     std::vector<u8> run() {
         BlockWriter writer(n_ / 2);
@@ -37,7 +39,12 @@ public:
         size_t s = 0;
         // Every position up to here may load 8 bytes.
         size_t last = n_ >= 8 ? n_ - 8 : 0;
+        size_t report = progress_step;
         while (n_ >= 8 && s <= last) {
+            if (progress_ && s >= report) {
+                progress_(s, n_);
+                report = s + progress_step;
+            }
             Match found = find(s);
             if (found.length < match_min && found.length < static_cast<size_t>(run_min)) {
                 s += 1 + ((s - literal_start) >> 8);
@@ -63,6 +70,7 @@ public:
             literal_start = s;
         }
         writer.literals(x_ + literal_start, n_ - literal_start);
+        if (progress_) progress_(n_, n_);
         return writer.finish();
     }
 
@@ -107,6 +115,7 @@ private:
         return {distance, length >= static_cast<size_t>(match_min) ? length : 0};
     }
 
+    CompressProgress progress_;
     const u8* x_;
     size_t n_;
     std::vector<u32> table_;
@@ -114,4 +123,6 @@ private:
 
 }  // namespace
 
-std::vector<u8> compress_fast(const u8* data, size_t length) { return FastParser(data, length).run(); }
+std::vector<u8> compress_fast(const u8* data, size_t length, const CompressProgress& progress) {
+    return FastParser(data, length, progress).run();
+}

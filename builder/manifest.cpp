@@ -6,11 +6,17 @@
 
 #include "builder/ansi.h"
 #include "builder/manifest_files.h"
+#include "builder/reader.h"
 
 #include <toml++/toml.h>
 
+#include <errno.h>
+#include <string.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -39,19 +45,55 @@ const TextKey text_keys[] = {
     {"uninstall_batch2", &ArchiveHeader::uninstall_batch2, true},
 };
 
-const char* const other_top_keys[] = {"flags", "date", "file"};
+const char* const file_keys[] = {"source", "name", "kind", "shortcuts", "label", "date"};
+
+std::string known_file_keys() {
+    std::string list;
+    for (const char* key : file_keys) list += std::string(list.empty() ? "" : ", ") + key;
+    return list;
+}
+
+const char* const other_top_keys[] = {"flags", "date", "file", "compress"};
+
+// The TOML parser's messages that say less than they should.
+const std::pair<const char*, const char*> parse_message_fixes[] = {
+    {"expected hour between 0 to 59", "expected hour between 0 and 23"},
+};
+
+std::string fixed_parse_message(std::string message) {
+    for (const auto& fix : parse_message_fixes) {
+        size_t at = message.find(fix.first);
+        if (at != std::string::npos) message.replace(at, strlen(fix.first), fix.second);
+    }
+    return message;
+}
+
+// The earliest year of a Windows file time, and the last a SYSTEMTIME holds.
+const int first_file_time_year = 1601;
+const int last_file_time_year = 30827;
+// Dates before this are legal but most likely a mistake (DOS dates start here).
+const int first_likely_year = 1980;
 
 std::string directory_of_manifest(const std::string& path) {
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-std::string read_text_file(const std::string& path, bool& found) {
+// The whole file, or the reason it cannot be read.
+std::string read_text_file(const std::string& path, std::string& problem) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        problem = "is a directory";
+        return "";
+    }
     std::ifstream in(path, std::ios::binary);
-    found = static_cast<bool>(in);
+    if (!in) {
+        problem = strerror(errno);
+        return "";
+    }
     std::ostringstream text;
     text << in.rdbuf();
-    return text.str();
+    return without_byte_order_mark(text.str());
 }
 
 // LF and lone CR become CR LF: the installer's edit controls and batch files
@@ -79,22 +121,28 @@ public:
         : path_(path), base_(directory_of_manifest(path)), options_(options) {}
 
     Manifest load() {
+        std::string problem;
+        std::string text = read_text_file(path_, problem);
+        if (!problem.empty()) throw ManifestError(path_ + ": cannot read the manifest: " + problem);
+        problem = utf8_problem(text);
+        if (!problem.empty()) throw ManifestError(path_ + ": " + problem);
         toml::table table;
         try {
-            table = toml::parse_file(path_);
+            table = toml::parse(text, path_);
         } catch (const toml::parse_error& error) {
             throw ManifestError(path_ + ":" + std::to_string(error.source().begin.line) + ": " +
-                                std::string(error.description()));
+                                fixed_parse_message(std::string(error.description())));
         }
         Manifest manifest;
         manifest.path = path_;
         check_top_keys(table);
-        for (const TextKey& key : text_keys) read_text(table, key, manifest.header);
+        for (const TextKey& key : text_keys) read_text(table, key, manifest);
         if (manifest.header.product_name.is_empty())
             throw ManifestError(path_ + ": product_name: the product needs a name");
         manifest.header.flags = read_flags(table);
+        read_compress(table, manifest.header.flags);
         std::optional<DateTime> default_date;
-        if (const toml::node* date = table.get("date")) default_date = read_date(*date, "date");
+        if (const toml::node* date = table.get("date")) default_date = read_date(*date, where(*date, "date"));
         FileExpander expander(path_, base_, options_, default_date);
         if (const toml::node* files = table.get("file")) {
             const toml::array* list = files->as_array();
@@ -106,6 +154,14 @@ public:
                 expander.expand(request, manifest.files);
                 check_shared_needs_uninstall_support(request, manifest.header.flags);
             }
+        }
+        check_names_differ(manifest);
+        if (manifest.files.empty())
+            manifest.warnings.push_back(path_ + ": the manifest names no files; the installer would install nothing");
+        for (const ManifestFile& file : manifest.files) {
+            if (file.date.is_set() && file.date.year < first_likely_year)
+                manifest.warnings.push_back(file.entry + ": " + file.name + " is dated " + date_text(file.date) +
+                                            ", before 1980");
         }
         return manifest;
     }
@@ -124,6 +180,37 @@ private:
                 if (name == text.key || name == std::string(text.key) + "_file") known = true;
             }
             if (!known) throw ManifestError(where(node, name) + ": unknown key");
+        }
+    }
+
+    // Windows sees names that differ only in case as one file, and a file
+    // cannot be a folder of another. The folders of the kinds differ:
+    // programs and startup programs share the installation directory. The
+    // same name twice is allowed, as a later copy that replaces the first.
+    void check_names_differ(Manifest& manifest) const {
+        std::map<std::string, size_t> files, folders;
+        for (size_t i = 0; i < manifest.files.size(); ++i) {
+            const ManifestFile& file = manifest.files[i];
+            std::string place = file.kind == kind_shared ? "s:" : file.kind == kind_font ? "f:" : "p:";
+            std::string key = place + folded_name(file.name);
+            auto clash = [&](size_t other, const char* how) {
+                const ManifestFile& first = manifest.files[other];
+                throw ManifestError(file.entry + ": name \"" + file.name + "\" " + how + " \"" + first.name +
+                                    "\" of " + first.entry + " for Windows, which ignores case");
+            };
+            auto same = files.find(key);
+            if (same != files.end()) {
+                if (manifest.files[same->second].name != file.name) clash(same->second, "is the same file as");
+                manifest.warnings.push_back(file.entry + ": " + file.name + " is packed again and replaces " +
+                                            manifest.files[same->second].entry);
+            }
+            if (folders.count(key)) clash(folders[key], "is a folder of");
+            files.emplace(key, i);
+            for (size_t slash = key.find('\\'); slash != std::string::npos; slash = key.find('\\', slash + 1)) {
+                std::string folder = key.substr(0, slash);
+                if (files.count(folder)) clash(files[folder], "needs a folder named like the file");
+                folders.emplace(folder, i);
+            }
         }
     }
 
@@ -148,8 +235,8 @@ private:
     std::string installer_text(const std::string& utf8, const toml::node& node, const std::string& what,
                                bool multiline) const {
         std::string ansi;
-        if (!to_ansi(utf8, ansi))
-            throw ManifestError(where(node, what) + ": holds a character outside the Windows-1252 code page");
+        std::string problem = utf8_to_ansi(utf8, ansi);
+        if (!problem.empty()) throw ManifestError(where(node, what) + ": " + problem);
         if (ansi.find('\0') != std::string::npos) throw ManifestError(where(node, what) + ": holds a 0 byte");
         if (!multiline && ansi.find_first_of("\r\n") != std::string::npos)
             throw ManifestError(where(node, what) + ": must be one line");
@@ -160,7 +247,7 @@ private:
         return ansi;
     }
 
-    void read_text(const toml::table& table, const TextKey& key, ArchiveHeader& header) const {
+    void read_text(const toml::table& table, const TextKey& key, Manifest& manifest) const {
         std::string file_key = std::string(key.key) + "_file";
         const toml::node* inline_text = table.get(key.key);
         const toml::node* file = table.get(file_key);
@@ -173,11 +260,13 @@ private:
         } else {
             std::string source = string_value(*file, file_key);
             std::string path = source.empty() || source[0] == '/' ? source : base_ + source;
-            bool found = false;
-            utf8 = read_text_file(path, found);
-            if (!found) throw ManifestError(where(*file, file_key) + ": cannot read " + path);
+            std::string problem;
+            utf8 = read_text_file(path, problem);
+            if (!problem.empty()) throw ManifestError(where(*file, file_key) + ": cannot read " + path + ": " + problem);
+            file_key += ": " + path;
+            manifest.text_files.push_back(path);
         }
-        (header.*key.field) = installer_text(utf8, *node, inline_text ? key.key : file_key, key.multiline).c_str();
+        (manifest.header.*key.field) = installer_text(utf8, *node, inline_text ? key.key : file_key, key.multiline).c_str();
     }
 
     u32 read_flags(const toml::table& table) const {
@@ -198,21 +287,48 @@ private:
         return flags;
     }
 
+    // The compressed payload is the default; `compress = false` stores it
+    // plain. The older way, the flag compressed_payload, still asks for it.
+    void read_compress(const toml::table& table, u32& flags) const {
+        const toml::node* node = table.get("compress");
+        if (!node) {
+            flags |= header_flag::compressed_payload;
+            return;
+        }
+        std::optional<bool> value = node->value<bool>();
+        if (!node->is_boolean() || !value) throw ManifestError(where(*node, "compress") + ": must be true or false");
+        if (!*value && (flags & header_flag::compressed_payload))
+            throw ManifestError(where(*node, "compress") + ": false, but flags asks for compressed_payload");
+        if (*value) flags |= header_flag::compressed_payload;
+    }
+
+    // what: "m.toml:4: date" or "m.toml:7: file #2 (a.txt): date". A date is
+    // a TOML local date-time or date, or the same written as a text, since
+    // that is how most people write one.
     DateTime read_date(const toml::node& node, const std::string& what) const {
         DateTime date;
-        if (node.is_string() && *node.value<std::string>() == "none") return date;
-        toml::date day;
-        toml::time time;
-        if (const toml::value<toml::date_time>* both = node.as_date_time()) {
-            if (!both->get().is_local())
-                throw ManifestError(where(node, what) + ": give the local time without a time zone");
-            day = both->get().date;
-            time = both->get().time;
+        const char* form = ": write a local date and time (2024-06-01 12:00:00, quoted or not) or \"none\"";
+        if (node.is_string()) {
+            std::string text = *node.value<std::string>();
+            if (text == "none") return date;
+            if (!parse_date_text(text, date)) throw ManifestError(what + ": \"" + text + "\" is not a date" + form);
+        } else if (const toml::value<toml::date_time>* both = node.as_date_time()) {
+            if (!both->get().is_local()) throw ManifestError(what + ": give the local time without a time zone");
+            date = date_of(both->get().date, both->get().time);
         } else if (const toml::value<toml::date>* only = node.as_date()) {
-            day = only->get();
+            date = date_of(only->get(), toml::time());
         } else {
-            throw ManifestError(where(node, what) + ": must be a local date and time (2024-06-01 12:00:00) or \"none\"");
+            throw ManifestError(what + form);
         }
+        if (date.year < first_file_time_year || date.year > last_file_time_year)
+            throw ManifestError(what + ": " + date_text(date) + " is outside the dates Windows gives files (" +
+                                std::to_string(first_file_time_year) + " to " + std::to_string(last_file_time_year) +
+                                ")");
+        return date;
+    }
+
+    static DateTime date_of(const toml::date& day, const toml::time& time) {
+        DateTime date;
         date.year = day.year;
         date.month = day.month;
         date.day = day.day;
@@ -222,15 +338,39 @@ private:
         return date;
     }
 
+    // "YYYY-MM-DD", "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS" (or a T for
+    // the blank), checked as the TOML parser checks its own dates.
+    static bool parse_date_text(const std::string& text, DateTime& date) {
+        int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, used = 0;
+        char blank = ' ';
+        int fields = sscanf(text.c_str(), "%4d-%2d-%2d%n%c%2d:%2d%n:%2d%n", &year, &month, &day, &used, &blank, &hour,
+                            &minute, &used, &second, &used);
+        if ((fields != 3 && fields != 6 && fields != 7) || static_cast<size_t>(used) != text.size()) return false;
+        if (fields > 3 && blank != ' ' && blank != 'T') return false;
+        static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        if (month < 1 || month > 12 || day < 1 || day > days[month - 1]) return false;
+        bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+        if (month == 2 && day == 29 && !leap) return false;
+        if (hour > 23 || minute > 59 || second > 59 || hour < 0 || minute < 0 || second < 0) return false;
+        date.year = year, date.month = month, date.day = day;
+        date.hour = hour, date.minute = minute, date.second = second;
+        return true;
+    }
+
     FileRequest read_file_entry(const toml::table& entry, size_t number) const {
         FileRequest request;
         request.number = number;
         request.line = entry.source().begin.line;
         const toml::node* source = entry.get("source");
         request.describe = path_ + ":" + std::to_string(request.line) + ": file #" + std::to_string(number);
+        if (source && source->is_string()) request.describe += " (" + *source->value<std::string>() + ")";
+        for (auto&& [key, node] : entry) {
+            std::string name(key.str());
+            if (std::none_of(std::begin(file_keys), std::end(file_keys), [&](const char* k) { return name == k; }))
+                throw ManifestError(request.describe + ": unknown key \"" + name + "\" (" + known_file_keys() + ")");
+        }
         if (!source) throw ManifestError(request.describe + ": needs a source");
         request.source = string_value(*source, "source");
-        request.describe += " (" + request.source + ")";
         for (auto&& [key, node] : entry) {
             std::string name(key.str());
             if (name == "source") continue;
@@ -246,8 +386,6 @@ private:
                 request.has_label = true;
             } else if (name == "date") {
                 request.date = read_date(node, request.describe + ": date");
-            } else {
-                throw ManifestError(request.describe + ": unknown key \"" + name + "\"");
             }
         }
         return request;

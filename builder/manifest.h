@@ -4,7 +4,9 @@
 // Loading a manifest checks all of it before a single byte of an installer
 // is written: unknown keys, sources that are missing, names that are empty
 // or would leave their base directory, shared files without
-// uninstall_support, texts the installer cannot hold, and files or payloads
+// uninstall_support, two names that Windows sees as one, dates that no
+// Windows file can carry, texts the installer cannot hold (with the line and
+// column of the first character that does not fit), and files or payloads
 // beyond the format's signed 32-bit sizes. Every message names the manifest,
 // the line and the entry it is about. Texts and names come in as UTF-8 and
 // leave in the ANSI code page of the installer (Windows-1252), texts with CR
@@ -40,6 +42,12 @@ struct Manifest {
     std::string path;
     ArchiveHeader header;  // every field but the ones the packing fills in
     std::vector<ManifestFile> files;
+    // What is legal but most likely wrong: no files, dates before 1980, a
+    // name packed twice. `sea build` and `sea check` show them.
+    std::vector<std::string> warnings;
+    // The text files the manifest names (licence_file...), for the check
+    // that a build does not overwrite what it reads.
+    std::vector<std::string> text_files;
 };
 
 struct ManifestOptions {
@@ -58,6 +66,12 @@ int64_t seconds_of_local_date(const DateTime& date);
 
 // The name checks of the archive: the installer's own rule (not absolute, no
 // drive, no ".." part: is_safe_entry_name), then stricter ones of the tool:
-// no empty or "." parts, none of the characters Windows refuses.
+// no empty or "." parts, none of the characters Windows refuses, no device
+// names (CON, NUL.txt...), no part ending in a dot or a blank (which Windows
+// drops, so that the file would get another name).
 // Returns the reason a name is refused, or an empty text.
 std::string name_problem(const std::string& name);
+
+// An ANSI name as Windows compares names: letters of Windows-1252 in one
+// case.
+std::string folded_name(const std::string& ansi);

@@ -6,7 +6,7 @@
 
 #include "builder/ansi.h"
 
-#include <glob.h>
+#include <fnmatch.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -53,7 +53,106 @@ std::vector<Found> walk(const std::string& dir) {
     return found;
 }
 
+// A pattern's parts below the folder it starts from: "*" and "?" stay within
+// one part, "**" as a whole part matches any number of folders, none
+// included. Names starting with a dot are matched only by a part that starts
+// with one, and links to folders are not followed.
+class PatternMatcher {
+public:
+    explicit PatternMatcher(std::vector<std::string> parts) : parts_(std::move(parts)) {}
+
+    std::vector<Found> match(const std::string& dir) {
+        found_.clear();
+        visit(dir, "", 0);
+        std::sort(found_.begin(), found_.end(), [](const Found& a, const Found& b) { return a.relative < b.relative; });
+        found_.erase(std::unique(found_.begin(), found_.end(),
+                                 [](const Found& a, const Found& b) { return a.relative == b.relative; }),
+                     found_.end());
+        return found_;
+    }
+
+private:
+    static std::string joined(const std::string& a, const std::string& b) { return a.empty() ? b : a + "/" + b; }
+
+    void visit(const std::string& dir, const std::string& relative, size_t part) {
+        const bool last = part + 1 == parts_.size();
+        std::error_code error;
+        if (parts_[part] == "**") {
+            // Everything below: the directory itself, walked by the caller.
+            if (last) {
+                found_.push_back({dir, relative});
+                return;
+            }
+            visit(dir, relative, part + 1);
+            for (const fs::directory_entry& entry : fs::directory_iterator(dir, error)) {
+                std::string name = entry.path().filename().string();
+                if (name[0] == '.' || entry.is_symlink() || !entry.is_directory()) continue;
+                visit(entry.path().string(), joined(relative, name), part);
+            }
+            return;
+        }
+        for (const fs::directory_entry& entry : fs::directory_iterator(dir, error)) {
+            std::string name = entry.path().filename().string();
+            if (fnmatch(parts_[part].c_str(), name.c_str(), FNM_PERIOD) != 0) continue;
+            if (last) {
+                found_.push_back({entry.path().string(), joined(relative, name)});
+            } else if (entry.is_directory() && !entry.is_symlink()) {
+                visit(entry.path().string(), joined(relative, name), part + 1);
+            }
+        }
+    }
+
+    std::vector<std::string> parts_;
+    std::vector<Found> found_;
+};
+
+// The matches of a pattern, each with its name below the last folder
+// before the first part with a wildcard.
+std::vector<Found> pattern_matches(const std::string& path) {
+    std::vector<std::string> parts;
+    for (size_t start = 0; start <= path.size();) {
+        size_t slash = path.find('/', start);
+        if (slash == std::string::npos) slash = path.size();
+        if (slash > start) parts.push_back(path.substr(start, slash - start));
+        start = slash + 1;
+    }
+    size_t fixed = 0;
+    while (fixed < parts.size() && !is_pattern(parts[fixed])) ++fixed;
+    std::string dir = path[0] == '/' ? "/" : "";
+    for (size_t i = 0; i < fixed; ++i) dir += parts[i] + (i + 1 < fixed ? "/" : "");
+    if (dir.empty()) dir = ".";
+    return PatternMatcher(std::vector<std::string>(parts.begin() + fixed, parts.end())).match(dir);
+}
+
+// Windows refuses these as names of files, with or without an extension.
+bool is_device_name(const std::string& part) {
+    std::string stem = folded_name(part.substr(0, part.find('.')));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    static const char* const devices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
+    for (const char* device : devices) {
+        if (stem == device) return true;
+    }
+    return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
 }  // namespace
+
+std::string folded_name(const std::string& ansi) {
+    std::string folded = ansi;
+    for (char& c : folded) {
+        unsigned char b = static_cast<unsigned char>(c);
+        if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE && b != 0xD7)) {
+            b += 0x20;
+        } else if (b == 0x8A || b == 0x8C || b == 0x8E) {
+            b += 0x10;
+        } else if (b == 0x9F) {
+            b = 0xFF;
+        }
+        c = static_cast<char>(b);
+    }
+    return folded;
+}
 
 DateTime local_date(int64_t seconds) {
     time_t time = static_cast<time_t>(seconds);
@@ -92,6 +191,9 @@ std::string name_problem(const std::string& name) {
         std::string part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (part.empty()) return "the name has an empty part";
         if (part == ".") return "the name has a part \".\"";
+        if (part.back() == '.' || part.back() == ' ')
+            return "\"" + part + "\" ends in a dot or a blank, which Windows drops from names";
+        if (is_device_name(part)) return "\"" + part + "\" is the name of a device in Windows, not of a file";
         if (end == std::string::npos) break;
         start = end + 1;
     }
@@ -124,16 +226,13 @@ void FileExpander::expand(const FileRequest& request, std::vector<ManifestFile>&
     std::vector<Found> found;
     bool many = true;
     if (is_pattern(source)) {
-        glob_t matches = {};
-        int result = glob(path.c_str(), GLOB_ERR, nullptr, &matches);
-        std::vector<std::string> paths(matches.gl_pathv, matches.gl_pathv + (result == 0 ? matches.gl_pathc : 0));
-        globfree(&matches);
-        std::sort(paths.begin(), paths.end());
-        for (const std::string& match : paths) {
-            if (fs::is_directory(match)) {
-                for (Found& below : walk(match)) found.push_back({below.path, base_name(match) + "/" + below.relative});
-            } else if (fs::is_regular_file(match)) {
-                found.push_back({match, base_name(match)});
+        for (const Found& match : pattern_matches(path)) {
+            if (fs::is_directory(match.path)) {
+                for (Found& below : walk(match.path))
+                    found.push_back({below.path, match.relative.empty() ? below.relative
+                                                                        : match.relative + "/" + below.relative});
+            } else if (fs::is_regular_file(match.path)) {
+                found.push_back({match.path, match.relative});
             }
         }
         if (found.empty()) throw ManifestError(request.describe + ": no file matches " + path);
@@ -161,8 +260,8 @@ void FileExpander::add(const FileRequest& request, const std::string& path, cons
     file.source = path;
     file.entry = request.describe;
     std::string relative_ansi;
-    if (!to_ansi(relative, relative_ansi))
-        throw ManifestError(request.describe + ": " + relative + ": the name has no place in the Windows-1252 code page");
+    std::string problem = utf8_to_ansi(relative, relative_ansi);
+    if (!problem.empty()) throw ManifestError(request.describe + ": " + relative + ": the name, " + problem);
     if (!many && request.has_name) {
         file.name = backslashes(request.name);
     } else if (request.has_name) {
@@ -170,7 +269,7 @@ void FileExpander::add(const FileRequest& request, const std::string& path, cons
     } else {
         file.name = backslashes(relative_ansi);
     }
-    std::string problem = name_problem(file.name);
+    problem = name_problem(file.name);
     if (!problem.empty()) throw ManifestError(request.describe + ": name \"" + file.name + "\": " + problem);
     if (request.kind == kind_font && file.name.find('\\') != std::string::npos)
         throw ManifestError(request.describe + ": name \"" + file.name +

@@ -63,8 +63,9 @@ size_t queue_size(size_t most) {
 
 class OptimalParser {
 public:
-    OptimalParser(const u8* data, size_t size, size_t chunk_size)
-        : x_(data),
+    OptimalParser(const u8* data, size_t size, size_t chunk_size, const CompressProgress& progress)
+        : progress_(progress),
+          x_(data),
           n_(size),
           chunk_size_(std::min(chunk_size, best_chunk_size)),
           finder_(data, size, tree_depth),
@@ -80,6 +81,7 @@ public:
             find_tokens(begin, m);
             choose(m);
             emit(writer, begin, m);
+            if (progress_) progress_(begin + m, n_);
         }
         return writer.finish();
     }
@@ -170,6 +172,7 @@ private:
         }
     }
 
+    CompressProgress progress_;
     const u8* x_;
     size_t n_;
     size_t chunk_size_;
@@ -191,6 +194,6 @@ private:
 
 }  // namespace
 
-std::vector<u8> compress_best(const u8* data, size_t length, size_t chunk_size) {
-    return OptimalParser(data, length, chunk_size).run();
+std::vector<u8> compress_best(const u8* data, size_t length, size_t chunk_size, const CompressProgress& progress) {
+    return OptimalParser(data, length, chunk_size, progress).run();
 }

@@ -9,6 +9,8 @@
 
 #include <stdio.h>
 
+#include <filesystem>
+
 #include <fstream>
 #include <iterator>
 
@@ -38,6 +40,20 @@ std::string text_of(const String& text) { return std::string(text.text(), static
 
 }  // namespace
 
+std::string windows_program_problem(const u8* bytes, size_t size) {
+    const char* not_program = "is not a Windows program";
+    if (size < 0x40 || bytes[0] != 'M' || bytes[1] != 'Z') return std::string(not_program) + " (no MZ header)";
+    size_t pe = load_le32(bytes + 0x3C);
+    if (pe > size || size - pe < 26 || load_le32(bytes + pe) != 0x00004550)
+        return std::string(not_program) + " (no PE header)";
+    u32 characteristics = load_le16(bytes + pe + 22);
+    u32 magic = load_le16(bytes + pe + 24);
+    if (magic != 0x10B && magic != 0x20B) return std::string(not_program) + " (neither PE32 nor PE32+)";
+    if (!(characteristics & 0x0002) || (characteristics & 0x2000))
+        return std::string(not_program) + " (a library or an object, not an executable)";
+    return "";
+}
+
 ArchiveProblem ArchiveProblem::corrupt(i32 code) {
     const char* meaning = corrupt_code_meaning(code);
     return ArchiveProblem(code, "corrupt archive, error code " + std::to_string(code) +
@@ -47,7 +63,11 @@ ArchiveProblem ArchiveProblem::corrupt(i32 code) {
 Installer open_installer(const std::string& path) {
     Installer installer;
     installer.path = path;
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) throw ArchiveProblem(0, "a directory, not an installer");
     if (!read_whole_file(path, installer.executable)) throw ArchiveProblem(0, "cannot read " + path);
+    std::string program = windows_program_problem(installer.executable.data(), installer.executable.size());
+    if (!program.empty()) throw ArchiveProblem(0, "not an installer: " + program.substr(3));
     MemoryInput input(installer.executable.data(), static_cast<i32>(installer.executable.size()));
     i32 result = read_archive_header(input, installer.archive_offset, installer.header);
     if (result == archive_absent) throw ArchiveProblem(0, "no installation archive present");

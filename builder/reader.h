@@ -51,8 +51,14 @@ struct GatheredPayload {
     std::vector<size_t> part_sizes;
 };
 
+// Why bytes are not a Windows program (an MZ image with a PE32 or PE32+
+// header, an executable and not a library), or an empty text. PE32+ is
+// allowed for the x86-64 build of the installer that tests run.
+std::string windows_program_problem(const u8* bytes, size_t size);
+
 // Reads the file and loads its header; throws ArchiveProblem for a file that
-// is no installer (no archive, or a damaged container or header).
+// is no installer (a directory, not a Windows program, no archive, or a
+// damaged container or header).
 Installer open_installer(const std::string& path);
 
 // The payload from behind the header, then from Disk2.SEA, Disk3.SEA...

@@ -117,7 +117,7 @@ InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, const By
     if (header.flags & header_flag::compressed_payload) {
         if (plain_payload.size() > max_block_input)
             throw BuildError("the payload is too large for one compressed block");
-        stored = compress_block(plain_payload.data(), plain_payload.size(), options.level);
+        stored = compress_block(plain_payload.data(), plain_payload.size(), options.level, options.progress);
         scramble_byte(stored, static_cast<u8>(stored.size()));
     } else {
         stored = plain_payload;

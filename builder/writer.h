@@ -30,6 +30,8 @@ struct PackOptions {
     // The largest file of a multi-disk installer (the executable and each
     // Disk%d.SEA); 0 keeps the whole payload in the executable.
     int64_t disk_size = 0;
+    // Told how far the payload's compression has come.
+    CompressProgress progress;
 };
 
 // The executable and its disk files Disk2.SEA, Disk3.SEA... in order.

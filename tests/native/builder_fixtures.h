@@ -52,13 +52,29 @@ protected:
     std::string root;
 };
 
+// The smallest image the tool takes for a Windows program: an MZ header
+// pointing at a PE header of an executable with a PE32 optional header's
+// magic, then text, then the four zero bytes of a bare installer program.
+inline Bytes minimal_program(unsigned optional_magic = 0x10B, unsigned characteristics = 0x0102) {
+    Bytes image(0x40, 0);
+    image[0] = 'M', image[1] = 'Z';
+    image[0x3C] = 0x40;
+    const u8 pe[] = {'P', 'E', 0, 0, 0x4C, 0x01, 0, 0};
+    image.insert(image.end(), pe, pe + sizeof pe);
+    image.resize(0x40 + 24 + 2, 0);
+    image[0x40 + 22] = static_cast<u8>(characteristics), image[0x40 + 23] = static_cast<u8>(characteristics >> 8);
+    image[0x40 + 24] = static_cast<u8>(optional_magic), image[0x40 + 25] = static_cast<u8>(optional_magic >> 8);
+    std::string text = "stand-in for the installer program";
+    image.insert(image.end(), text.begin(), text.end());
+    image.insert(image.end(), 4, 0);
+    return image;
+}
+
 // A stand-in for the installer program: its image ends in four zero bytes
 // like the real one.
 inline StubImage test_stub() {
     StubImage stub;
-    std::string image = "MZ stand-in for the installer program";
-    stub.bytes.assign(image.begin(), image.end());
-    stub.bytes.insert(stub.bytes.end(), 4, 0);
+    stub.bytes = minimal_program();
     stub.modified = 1000000000;
     return stub;
 }

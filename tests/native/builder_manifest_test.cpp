@@ -8,6 +8,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace {
 
 class Manifests : public ScratchDirectory {
@@ -91,15 +93,15 @@ TEST_F(Manifests, DescribesEachFile) {
 }
 
 TEST_F(Manifests, DirectoriesAndPatternsExpandInByteOrder) {
-    for (const char* name : {"docs/b.txt", "docs/B.txt", "docs/a.txt", "docs/sub/c.txt", "docs/skip.md"}) write(name, name);
+    for (const char* name : {"docs/b.txt", "docs/C.txt", "docs/a.txt", "docs/sub/c.txt", "docs/skip.md"}) write(name, name);
     Manifest manifest = load(
         "product_name = \"Demo\"\nflags = [\"uninstall_support\"]\n"
         "[[file]]\nsource = \"docs\"\nname = \"help\"\n"
         "[[file]]\nsource = \"docs/*.txt\"\nkind = \"shared\"\n");
     std::vector<std::string> names;
     for (const ManifestFile& file : manifest.files) names.push_back(file.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"help\\B.txt", "help\\a.txt", "help\\b.txt", "help\\skip.md",
-                                               "help\\sub\\c.txt", "B.txt", "a.txt", "b.txt"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"help\\C.txt", "help\\a.txt", "help\\b.txt", "help\\skip.md",
+                                               "help\\sub\\c.txt", "C.txt", "a.txt", "b.txt"}));
     EXPECT_EQ(manifest.files[4].label, "c");
     EXPECT_EQ(manifest.files[5].kind, kind_shared);
 }
@@ -188,6 +190,146 @@ TEST_F(Manifests, BadInputNamesItsEntry) {
     }
 }
 
+// The whole message, with the scratch directory left out, for the faults
+// whose wording a packager has to act on.
+TEST_F(Manifests, MessagesPointAtTheFault) {
+    write("a.txt", "a");
+    write("licence.txt", "a");
+    write("Readme.txt", "r");
+    write("arrow.txt", "Terms\nof use \xE2\x86\x92 here\n");
+    write("latin1.txt", "Line one\nCaf\xE9\n");
+    const std::string head = "product_name = \"Demo\"\n";
+    const std::string one = "[[file]]\nsource = \"a.txt\"\n";
+    struct Case {
+        std::string text;
+        std::string message;
+    };
+    const Case cases[] = {
+        {head + "[[file]]\nsourc = \"a.txt\"\n",
+         "m.toml:2: file #1: unknown key \"sourc\" (source, name, kind, shortcuts, label, date)"},
+        {head + one + "date = \"soon\"\n",
+         "m.toml:2: file #1 (a.txt): date: \"soon\" is not a date: write a local date and time "
+         "(2024-06-01 12:00:00, quoted or not) or \"none\""},
+        {head + "date = \"2024-02-30\"\n", "m.toml:2: date: \"2024-02-30\" is not a date: write a local date and "
+                                           "time (2024-06-01 12:00:00, quoted or not) or \"none\""},
+        {head + "date = 2024-06-01 25:00:00\n",
+         "m.toml:2: Error while parsing time: expected hour between 0 and 23 (inclusive), saw 25"},
+        {head + "date = 1500-01-01\n",
+         "m.toml:2: date: 1500-01-01 00:00:00 is outside the dates Windows gives files (1601 to 30827)"},
+        {head + one + "date = \"1600-12-31 23:59:59\"\n",
+         "m.toml:2: file #1 (a.txt): date: 1600-12-31 23:59:59 is outside the dates Windows gives files "
+         "(1601 to 30827)"},
+        {head + one + "name = \"CON\"\n",
+         "m.toml:2: file #1 (a.txt): name \"CON\": \"CON\" is the name of a device in Windows, not of a file"},
+        {head + one + "name = 'docs\\nul.txt'\n",
+         "m.toml:2: file #1 (a.txt): name \"docs\\nul.txt\": \"nul.txt\" is the name of a device in Windows, "
+         "not of a file"},
+        {head + one + "name = 'Com1\\a.txt'\n",
+         "m.toml:2: file #1 (a.txt): name \"Com1\\a.txt\": \"Com1\" is the name of a device in Windows, not of a "
+         "file"},
+        {head + one + "name = \"trail. \"\n",
+         "m.toml:2: file #1 (a.txt): name \"trail. \": \"trail. \" ends in a dot or a blank, which Windows drops "
+         "from names"},
+        {head + one + "name = 'dir.\\a.txt'\n",
+         "m.toml:2: file #1 (a.txt): name \"dir.\\a.txt\": \"dir.\" ends in a dot or a blank, which Windows drops "
+         "from names"},
+        {head + one + "name = \"LICENCE.TXT\"\n[[file]]\nsource = \"licence.txt\"\n",
+         "m.toml:5: file #2 (licence.txt): name \"licence.txt\" is the same file as \"LICENCE.TXT\" of m.toml:2: "
+         "file #1 (a.txt) for Windows, which ignores case"},
+        {head + one + "name = '\xC3\x89T\xC3\x89\\a.txt'\n" + one + "name = '\xC3\xA9t\xC3\xA9\\a.txt'\n",
+         "m.toml:5: file #2 (a.txt): name \"\xE9t\xE9\\a.txt\" is the same file as \"\xC9T\xC9\\a.txt\" of m.toml:2: "
+         "file #1 (a.txt) for Windows, which ignores case"},
+        {head + one + "name = 'docs'\n" + one + "name = 'Docs\\a.txt'\n",
+         "m.toml:5: file #2 (a.txt): name \"Docs\\a.txt\" needs a folder named like the file \"docs\" of m.toml:2: "
+         "file #1 (a.txt) for Windows, which ignores case"},
+        {head + "licence_file = \"arrow.txt\"\n",
+         "m.toml:2: licence_file: arrow.txt: line 2, column 8: the character \"\xE2\x86\x92\" (U+2192) has no "
+         "place in the Windows-1252 code page of the installer"},
+        {head + "readme_file = \"latin1.txt\"\n",
+         "m.toml:2: readme_file: latin1.txt: line 2, column 4: not valid UTF-8 (byte 0xE9); save the text as "
+         "UTF-8 (a Latin-1 or Windows-1252 file is not)"},
+        {head + "welcome = \"one\\ntwo \xE2\x98\x83\"\n",
+         "m.toml:2: welcome: line 2, column 5: the character \"\xE2\x98\x83\" (U+2603) has no place in the "
+         "Windows-1252 code page of the installer"},
+        {head + "# Caf\xE9\n",
+         "m.toml: line 2, column 6: not valid UTF-8 (byte 0xE9); save the text as UTF-8 (a Latin-1 or "
+         "Windows-1252 file is not)"},
+        {head + "compress = \"yes\"\n", "m.toml:2: compress: must be true or false"},
+        {head + "flags = [\"compressed_payload\"]\ncompress = false\n",
+         "m.toml:3: compress: false, but flags asks for compressed_payload"},
+    };
+    for (const Case& c : cases) {
+        std::string message = error_of(c.text);
+        if (message.compare(0, root.size() + 1, root + "/") == 0) message = message.substr(root.size() + 1);
+        size_t inner;
+        while ((inner = message.find(root + "/")) != std::string::npos) message.erase(inner, root.size() + 1);
+        EXPECT_EQ(message, c.message) << c.text;
+    }
+    try {
+        load_manifest(path("missing.toml"));
+        ADD_FAILURE() << "loaded a missing manifest";
+    } catch (const ManifestError& error) {
+        EXPECT_EQ(std::string(error.what()), path("missing.toml") + ": cannot read the manifest: No such file or directory");
+    }
+}
+
+TEST_F(Manifests, DatesMayBeTextsAndTextFilesMayStartWithAByteOrderMark) {
+    write("a.txt", "a");
+    write("licence.txt", "\xEF\xBB\xBFTerms \xE2\x82\xAC\n");
+    Manifest manifest = load("product_name = \"Demo\"\nlicence_file = \"licence.txt\"\ndate = \"2024-06-01 12:00:00\"\n"
+                             "[[file]]\nsource = \"a.txt\"\n"
+                             "[[file]]\nsource = \"a.txt\"\nname = \"b.txt\"\ndate = \"2000-02-29\"\n"
+                             "[[file]]\nsource = \"a.txt\"\nname = \"c.txt\"\ndate = \"1999-12-31T23:59:58\"\n");
+    EXPECT_EQ(text(manifest.header.licence_text), "Terms \x80\r\n");
+    ASSERT_EQ(manifest.files.size(), 3u);
+    EXPECT_EQ(date_text(manifest.files[0].date), "2024-06-01 12:00:00");
+    EXPECT_EQ(date_text(manifest.files[1].date), "2000-02-29 00:00:00");
+    EXPECT_EQ(date_text(manifest.files[2].date), "1999-12-31 23:59:58");
+    EXPECT_TRUE(manifest.header.flags & header_flag::compressed_payload);
+    EXPECT_TRUE(manifest.warnings.empty());
+}
+
+TEST_F(Manifests, WarnsOfWhatIsLegalButLikelyWrong) {
+    write("a.txt", "a");
+    EXPECT_EQ(load("product_name = \"Demo\"\n").warnings,
+              std::vector<std::string>{path("m.toml") + ": the manifest names no files; the installer would install "
+                                                        "nothing"});
+    Manifest manifest = load("product_name = \"Demo\"\ncompress = false\n[[file]]\nsource = \"a.txt\"\n"
+                             "date = 1979-12-31 23:59:59\n[[file]]\nsource = \"a.txt\"\n");
+    EXPECT_FALSE(manifest.header.flags & header_flag::compressed_payload);
+    EXPECT_EQ(manifest.warnings,
+              (std::vector<std::string>{
+                  path("m.toml") + ":6: file #2 (a.txt): a.txt is packed again and replaces " + path("m.toml") +
+                      ":3: file #1 (a.txt)",
+                  path("m.toml") + ":3: file #1 (a.txt): a.txt is dated 1979-12-31 23:59:59, before 1980"}));
+}
+
+TEST_F(Manifests, TwoStarsMatchAnyDepthOfFolders) {
+    for (const char* name : {"top.txt", "docs/a.txt", "docs/b.md", "docs/x/b.txt", "docs/x/y/c.txt", "docs/.hidden/d.txt",
+                             "other/e.txt"})
+        write(name, name);
+    struct Case {
+        std::string source;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {"docs/**/*.txt", {"a.txt", "x\\b.txt", "x\\y\\c.txt"}},
+        {"**/b.*", {"docs\\b.md", "docs\\x\\b.txt"}},
+        {"docs/*/*.txt", {"x\\b.txt"}},
+        {"docs/**", {"a.txt", "b.md", ".hidden\\d.txt", "x\\b.txt", "x\\y\\c.txt"}},
+        {"d*/x/**/c.txt", {"docs\\x\\y\\c.txt"}},
+    };
+    for (const Case& c : cases) {
+        Manifest manifest = load("product_name = \"Demo\"\n[[file]]\nsource = \"" + c.source + "\"\n");
+        std::vector<std::string> names;
+        for (const ManifestFile& file : manifest.files) names.push_back(file.name);
+        std::sort(names.begin(), names.end());
+        std::vector<std::string> expected = c.names;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(names, expected) << c.source;
+    }
+}
+
 TEST_F(Manifests, FilesBeyondTheFormatsSizesAreRefusedBeforeReading) {
     write("small.txt", "small");
     // A sparse file just over the largest size a record can give.
@@ -216,7 +358,9 @@ TEST(ArchiveNames, RefuseWhatWouldLeaveTheBaseDirectory) {
     const Case cases[] = {
         {"a.txt", true},       {"sub\\a.txt", true},  {"a..b.txt", true},   {"", false},
         {"docs\\notes.txt", true}, {"bin\\startup.txt", true}, {"lib\\common.txt", true},
-        {"...", true},         {"..x\\a", true},     {"a\\..", false},    {"a\\..\\", false},
+        {"...", false},        {"CON", false},       {"con.txt", false},   {"a\\aux", false},
+        {"COM9.log", false},   {"LPT1", false},      {"COM0", true},       {"console", true},
+        {"a.", false},         {"a \\b", false},    {" a", true},         {"..x\\a", true},     {"a\\..", false},    {"a\\..\\", false},
         {"..", false},         {"a\\..\\b", false},   {"\\a", false},       {"C:\\a", false},
         {"C:a", false},        {"a\\\\b", false},     {"a\\", false},       {".\\a", false},
         {"a:b", false},        {"a\tb", false},

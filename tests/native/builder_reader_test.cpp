@@ -21,8 +21,8 @@ protected:
         touch("files/tool.exe", 1300000000);
         std::string manifest = write(
             "m.toml", std::string("product_name = \"Demo\"\nflags = [\"uninstall_support\"") +
-                          (compressed ? ", \"compressed_payload\"" : "") +
-                          "]\n[[file]]\nsource = \"files/tool.exe\"\nname = 'bin\\tool.exe'\n"
+                          (compressed ? ", \"compressed_payload\"]\n" : "]\ncompress = false\n") +
+                          "[[file]]\nsource = \"files/tool.exe\"\nname = 'bin\\tool.exe'\n"
                           "[[file]]\nsource = \"files/readme.txt\"\nkind = \"shared\"\n");
         PackOptions pack;
         pack.disk_size = disk_size;
@@ -120,7 +120,8 @@ TEST_F(Installers, AMissingOrEmptyDiskIsReported) {
 }
 
 TEST_F(Installers, NoArchiveIsNoInstaller) {
-    write("bare.exe", std::string("MZ bare") + std::string(4, '\0'));
+    Bytes bare = minimal_program();
+    write("bare.exe", text_of(bare));
     std::string message;
     EXPECT_EQ(verdict(path("bare.exe"), &message), -1);
     EXPECT_EQ(message, "no installation archive present");

@@ -14,7 +14,7 @@ protected:
     // A small product: programs with shortcuts, a shared file in a
     // subdirectory, a font, texts and dates; flags come beside
     // uninstall_support, which the shared file needs.
-    std::string demo_manifest(const std::string& flags = "\"compressed_payload\"") {
+    std::string demo_manifest(const std::string& flags = "\"compressed_payload\"", const std::string& more = "") {
         write("files/demo.exe", "MZ" + std::string(3000, 'p') + "end of program");
         write("files/empty.dat", "");
         write("files/common/shared.dll", std::string(5000, '\x01') + "shared");
@@ -22,7 +22,7 @@ protected:
         touch("files/demo.exe", 1200000000);
         return write("demo.toml",
                      "product_name = \"Demo\"\npublisher = \"Vendor\"\nversion = \"1.0\"\n"
-                     "flags = [\"uninstall_support\", " + flags + "]\nreadme = \"Read me\"\n"
+                     "flags = [\"uninstall_support\", " + flags + "]\nreadme = \"Read me\"\n" + more +
                      "[[file]]\nsource = \"files/demo.exe\"\nshortcuts = [\"desktop\", \"start_menu\"]\n"
                      "label = \"Demo\"\n"
                      "[[file]]\nsource = \"files/empty.dat\"\nkind = \"startup\"\ndate = 2001-02-03 04:05:06\n"
@@ -35,20 +35,27 @@ TEST_F(Builds, WhatIsWrittenReadsBackThroughTheInstallersReaders) {
     struct Case {
         const char* what;
         std::string flags;
+        std::string compress;
         CompressionLevel level;
+        bool compressed;
     };
     const Case cases[] = {
-        {"compressed, best", "\"compressed_payload\"", CompressionLevel::best},
-        {"compressed, fast", "\"compressed_payload\"", CompressionLevel::fast},
-        {"plain payload", "\"always_log\"", CompressionLevel::best},
+        {"compressed by default, best", "\"always_log\"", "", CompressionLevel::best, true},
+        {"compressed by default, fast", "\"always_log\"", "", CompressionLevel::fast, true},
+        {"compressed by the older flag", "\"compressed_payload\"", "", CompressionLevel::best, true},
+        {"compressed as asked", "\"always_log\"", "compress = true\n", CompressionLevel::best, true},
+        {"plain payload", "\"always_log\"", "compress = false\n", CompressionLevel::best, false},
     };
     for (const Case& c : cases) {
         PackOptions pack;
         pack.level = c.level;
         std::string output = path(std::string("out/") + c.what + ".exe");
-        build_from(demo_manifest(c.flags), output, pack);
+        build_from(demo_manifest(c.flags, c.compress), output, pack);
 
         Installer installer = open_installer(output);
+        EXPECT_EQ((installer.header.flags & header_flag::compressed_payload) != 0, c.compressed) << c.what;
+        if (c.compressed)
+            EXPECT_LT(static_cast<size_t>(installer.header.payload_size), size_t(5000)) << c.what;
         EXPECT_EQ(installer.archive_offset, static_cast<i32>(test_stub().bytes.size())) << c.what;
         EXPECT_STREQ(installer.header.product_name.text(), "Demo") << c.what;
         EXPECT_STREQ(installer.header.readme_text.text(), "Read me") << c.what;
@@ -89,7 +96,7 @@ TEST_F(Builds, TheSameInputsGiveTheSameBytes) {
 }
 
 TEST_F(Builds, ADiskSizeSplitsThePayloadWhereTheInstallerGathersIt) {
-    std::string manifest = demo_manifest("\"always_log\"");
+    std::string manifest = demo_manifest("\"always_log\"", "compress = false\n");
     build_from(manifest, path("whole/setup.exe"));
     Installer whole = open_installer(path("whole/setup.exe"));
     const size_t overhead = static_cast<size_t>(whole.payload_start) + trailer_size;
@@ -155,6 +162,20 @@ TEST_F(Builds, OnlyABareInstallerProgramIsAStub) {
     not_ending_in_zeros.path = "tool.exe";
     StubImage tiny = test_stub();
     tiny.bytes = {0, 0, 0};
+    StubImage licence = test_stub();
+    std::string terms = "Terms of use: none.\n";
+    licence.bytes.assign(terms.begin(), terms.end());
+    licence.bytes.insert(licence.bytes.end(), 4, 0);
+    licence.path = "licence.txt";
+    StubImage library = test_stub();
+    library.bytes = minimal_program(0x10B, 0x2102);
+    library.path = "helper.dll";
+    StubImage no_pe = test_stub();
+    no_pe.bytes[0x41] = 'X';
+    no_pe.path = "dos.exe";
+    StubImage odd_header = test_stub();
+    odd_header.bytes = minimal_program(0x107);
+    odd_header.path = "rom.exe";
     struct Case {
         const StubImage& stub;
         std::string message;
@@ -162,7 +183,11 @@ TEST_F(Builds, OnlyABareInstallerProgramIsAStub) {
     const Case cases[] = {
         {installer, "the stub first/setup.exe already carries an archive"},
         {not_ending_in_zeros, "the stub tool.exe does not end in four zero bytes"},
-        {tiny, "the embedded installer program is too short"},
+        {tiny, "the embedded installer program is not a Windows program (no MZ header)"},
+        {licence, "the stub licence.txt is not a Windows program (no MZ header), so it is not the installer program"},
+        {library, "the stub helper.dll is not a Windows program (a library or an object, not an executable)"},
+        {no_pe, "the stub dos.exe is not a Windows program (no PE header)"},
+        {odd_header, "the stub rom.exe is not a Windows program (neither PE32 nor PE32+)"},
     };
     Manifest manifest = load_manifest(demo_manifest());
     for (const Case& c : cases) {
@@ -176,8 +201,46 @@ TEST_F(Builds, OnlyABareInstallerProgramIsAStub) {
     }
 }
 
+TEST_F(Builds, NoOutputReplacesAnInputOfTheBuild) {
+    std::string manifest = demo_manifest("\"always_log\"", "licence_file = \"files/licence.txt\"\ncompress = false\n");
+    write("files/licence.txt", "Terms");
+    // A source named like the disk file that a split build writes beside
+    // setup.exe in the same folder.
+    write("Disk2.SEA", std::string(4000, 'd'));
+    std::string with_disk = write("disk.toml", "product_name = \"Disk\"\ncompress = false\n[[file]]\nsource = \"Disk2.SEA\"\n");
+    write("stub.exe", text_of(test_stub().bytes));
+    struct Case {
+        std::string manifest;
+        std::string output;
+        std::string message;
+        int64_t disk_size;
+    };
+    const Case cases[] = {
+        {manifest, manifest, "the output " + manifest + " is the manifest; give another name with -o", 0},
+        {manifest, path("files/demo.exe"), "is the source of " + path("demo.toml") + ":8: file #1 (files/demo.exe)", 0},
+        {manifest, path("files/../files/licence.txt"), "is a text file of the manifest", 0},
+        {manifest, path("stub.exe"), "is the stub", 0},
+        {with_disk, path("setup.exe"), "the output " + path("Disk2.SEA") + " is the source of", 3000},
+    };
+    for (const Case& c : cases) {
+        Bytes before = bytes_of(c.output);
+        StubImage stub = test_stub();
+        stub.path = path("stub.exe");
+        PackOptions pack;
+        pack.disk_size = c.disk_size;
+        try {
+            build_installer(load_manifest(c.manifest), stub, c.output, pack, ManifestOptions());
+            ADD_FAILURE() << "wrote " << c.output;
+        } catch (const BuildError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
+        }
+        EXPECT_EQ(bytes_of(c.output), before) << c.output;
+    }
+    EXPECT_FALSE(std::filesystem::exists(path("setup.exe")));
+}
+
 TEST_F(Builds, AWriteThatFailsLeavesNoInstallerAndNoTemporaryFile) {
-    std::string manifest = demo_manifest("\"always_log\"");
+    std::string manifest = demo_manifest("\"always_log\"", "compress = false\n");
     build_from(manifest, path("whole/setup.exe"));
     size_t overhead = static_cast<size_t>(open_installer(path("whole/setup.exe")).payload_start) + trailer_size;
     // Three parts: the program, Disk2.SEA and Disk3.SEA.
@@ -220,7 +283,7 @@ TEST_F(Builds, SourceDateEpochHoldsBackTheProgramsDateButNoEarlierOne) {
 }
 
 TEST_F(Builds, DisksOfALongerEarlierBuildAreRemoved) {
-    std::string manifest = demo_manifest("\"always_log\"");
+    std::string manifest = demo_manifest("\"always_log\"", "compress = false\n");
     build_from(manifest, path("whole/setup.exe"));
     size_t overhead = static_cast<size_t>(open_installer(path("whole/setup.exe")).payload_start) + trailer_size;
     PackOptions small;

@@ -79,18 +79,24 @@ for file in font/DejaVuSansMono.ttf program/hello.txt; do
     [ "$(stat -c %Y "$work/out/$file")" = "$expected" ] || fail "$file: date"
 done
 
-# A build of our own on a stand-in program of eight bytes ("MZ" and six
-# zeros): its checksum is the seed 0x79E2BC9D, plus the words 0x5A4D and 0,
-# plus the length 8. The program and the file are dated 2033-05-18 03:33:20
-# UTC; SOURCE_DATE_EPOCH holds both back to 2000-01-01 00:00:00.
+# A build of our own on the smallest stand-in the tool takes for a program:
+# an MZ header whose word at 0x3C points at 0x40, a PE header there (machine
+# 0x14C, characteristics 0x102: an executable, then the PE32 magic 0x10B),
+# the text "stand-in" and the four zero bytes, 102 bytes in all. Its checksum
+# is the seed 0x79E2BC9D plus its little-endian words 0x5A4D, 0x40, 0x4550,
+# 0x14C, 0x1020000, 0x7473010B, 0x2D646E61, 0x6E69, plus the length 102. The
+# program and the file are dated 2033-05-18 03:33:20 UTC; SOURCE_DATE_EPOCH
+# holds both back to 2000-01-01 00:00:00.
 mkdir -p "$work/own"
-printf 'MZ\0\0\0\0\0\0' > "$work/own/stub.exe"
+{ printf 'MZ'; head -c 58 /dev/zero; printf '\100\0\0\0PE\0\0\114\001'; head -c 16 /dev/zero
+  printf '\002\001\013\001stand-in\0\0\0\0'; } > "$work/own/stub.exe"
 printf 'hi\n' > "$work/own/a.txt"
 touch -d @2000000000 "$work/own/stub.exe" "$work/own/a.txt"
 cat > "$work/own/m.toml" <<'TOML'
 product_name = "Own Product"
 publisher = "Own Vendor"
 flags = ["uninstall_support", "always_log"]
+compress = false
 readme = "Line one\nLine two"
 
 [[file]]
@@ -102,10 +108,10 @@ SOURCE_DATE_EPOCH=946684800 expect_sea 0 "" build "$work/own/m.toml" -o "$work/o
 expect_sea 0 "" info "$work/own/out/setup.exe"
 # The plain payload is the one record: name, three words, 3 bytes, checksum,
 # date and label: 6 + 12 + 3 + 4 + 24 + 2 bytes.
-expect_text "sea info" "$output" 'archive offset     8
+expect_text "sea info" "$output" 'archive offset     102
 flags              0x00000044 uninstall_support always_log
 stub date          2000-01-01 00:00:00
-stub checksum      0x79E316F2
+stub checksum      0x1CBD3C01
 file count         1
 payload size       51
 publisher          "Own Vendor"
