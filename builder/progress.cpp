@@ -61,7 +61,9 @@ CompressProgress BuildDisplay::compressing() {
     if (!stream_) return nullptr;
     start_ = std::chrono::steady_clock::now();
     return [this](size_t done, size_t total) {
-        if (!due() || total == 0) return;
+        // The end is always shown, so that a short compression shows at all.
+        if (total == 0 || (!due() && done < total)) return;
+        last_ = std::chrono::steady_clock::now();
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
         char line[160];
         snprintf(line, sizeof line, "compressing %3d%%, %s of %s, %s/s", static_cast<int>(done * 100 / total),
