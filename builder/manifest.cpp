@@ -47,6 +47,33 @@ const TextKey text_keys[] = {
 
 const char* const file_keys[] = {"source", "name", "kind", "shortcuts", "label", "date"};
 
+// Letters to change, add or drop to turn a into b.
+size_t edit_distance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// "; did you mean product_name?" for a key a few letters off a known one.
+std::string nearest_key(const std::string& name, const std::vector<std::string>& keys) {
+    const std::string* best = nullptr;
+    size_t best_distance = 3;
+    for (const std::string& key : keys) {
+        size_t distance = edit_distance(name, key);
+        if (distance < best_distance) best = &key, best_distance = distance;
+    }
+    return best ? "; did you mean " + *best + "?" : "";
+}
+
 std::string known_file_keys() {
     std::string list;
     for (const char* key : file_keys) list += std::string(list.empty() ? "" : ", ") + key;
@@ -94,6 +121,12 @@ std::string read_text_file(const std::string& path, std::string& problem) {
     std::ostringstream text;
     text << in.rdbuf();
     return without_byte_order_mark(text.str());
+}
+
+// An archive name (ANSI) as the terminal shows it.
+std::string shown(const std::string& ansi) {
+    std::string utf8;
+    return from_ansi(ansi, utf8) ? utf8 : ansi;
 }
 
 // LF and lone CR become CR LF: the installer's edit controls and batch files
@@ -160,7 +193,7 @@ public:
             manifest.warnings.push_back(path_ + ": the manifest names no files; the installer would install nothing");
         for (const ManifestFile& file : manifest.files) {
             if (file.date.is_set() && file.date.year < first_likely_year)
-                manifest.warnings.push_back(file.entry + ": " + file.name + " is dated " + date_text(file.date) +
+                manifest.warnings.push_back(file.entry + ": " + shown(file.name) + " is dated " + date_text(file.date) +
                                             ", before 1980");
         }
         return manifest;
@@ -174,12 +207,13 @@ private:
     void check_top_keys(const toml::table& table) const {
         for (auto&& [key, node] : table) {
             std::string name(key.str());
-            bool known = std::any_of(std::begin(other_top_keys), std::end(other_top_keys),
-                                     [&](const char* k) { return name == k; });
+            std::vector<std::string> keys(std::begin(other_top_keys), std::end(other_top_keys));
             for (const TextKey& text : text_keys) {
-                if (name == text.key || name == std::string(text.key) + "_file") known = true;
+                keys.push_back(text.key);
+                keys.push_back(std::string(text.key) + "_file");
             }
-            if (!known) throw ManifestError(where(node, name) + ": unknown key");
+            if (std::find(keys.begin(), keys.end(), name) == keys.end())
+                throw ManifestError(where(node, name) + ": unknown key" + nearest_key(name, keys));
         }
     }
 
@@ -195,16 +229,16 @@ private:
             std::string key = place + folded_name(file.name);
             auto clash = [&](size_t other, const char* how) {
                 const ManifestFile& first = manifest.files[other];
-                throw ManifestError(file.entry + ": name \"" + file.name + "\" " + how + " \"" + first.name +
+                throw ManifestError(file.entry + ": name \"" + shown(file.name) + "\" " + how + " \"" + shown(first.name) +
                                     "\" of " + first.entry + " for Windows, which ignores case");
             };
             auto same = files.find(key);
             if (same != files.end()) {
                 if (manifest.files[same->second].name != file.name) clash(same->second, "is the same file as");
-                manifest.warnings.push_back(file.entry + ": " + file.name + " is packed again and replaces " +
+                manifest.warnings.push_back(file.entry + ": " + shown(file.name) + " is packed again and replaces " +
                                             manifest.files[same->second].entry);
             }
-            if (folders.count(key)) clash(folders[key], "is a folder of");
+            if (folders.count(key)) clash(folders[key], "names a folder of");
             files.emplace(key, i);
             for (size_t slash = key.find('\\'); slash != std::string::npos; slash = key.find('\\', slash + 1)) {
                 std::string folder = key.substr(0, slash);

@@ -156,6 +156,9 @@ int build(const ParsedCommand& command) {
     ManifestOptions options;
     Manifest manifest = load_checked_manifest(command.words[0], options);
     std::string output = command.value("--output", "setup.exe");
+    if (command.has("--level") && !(manifest.header.flags & header_flag::compressed_payload))
+        fprintf(stderr, "sea: warning: %s says compress = false, so --level acts on the header alone\n",
+                manifest.path.c_str());
     BuildDisplay display(stderr);
     pack.progress = display.compressing();
     BuildSummary summary =

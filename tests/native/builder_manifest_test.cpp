@@ -205,6 +205,9 @@ TEST_F(Manifests, MessagesPointAtTheFault) {
         std::string message;
     };
     const Case cases[] = {
+        {head + "prodcut_name = \"x\"\n", "m.toml:2: prodcut_name: unknown key; did you mean product_name?"},
+        {head + "licence_flie = \"x\"\n", "m.toml:2: licence_flie: unknown key; did you mean licence_file?"},
+        {head + "colour = \"x\"\n", "m.toml:2: colour: unknown key"},
         {head + "[[file]]\nsourc = \"a.txt\"\n",
          "m.toml:2: file #1: unknown key \"sourc\" (source, name, kind, shortcuts, label, date)"},
         {head + one + "date = \"soon\"\n",
@@ -237,8 +240,11 @@ TEST_F(Manifests, MessagesPointAtTheFault) {
          "m.toml:5: file #2 (licence.txt): name \"licence.txt\" is the same file as \"LICENCE.TXT\" of m.toml:2: "
          "file #1 (a.txt) for Windows, which ignores case"},
         {head + one + "name = '\xC3\x89T\xC3\x89\\a.txt'\n" + one + "name = '\xC3\xA9t\xC3\xA9\\a.txt'\n",
-         "m.toml:5: file #2 (a.txt): name \"\xE9t\xE9\\a.txt\" is the same file as \"\xC9T\xC9\\a.txt\" of m.toml:2: "
+         "m.toml:5: file #2 (a.txt): name \"\xC3\xA9t\xC3\xA9\\a.txt\" is the same file as \"\xC3\x89T\xC3\x89\\a.txt\" of m.toml:2: "
          "file #1 (a.txt) for Windows, which ignores case"},
+        {head + one + "name = 'docs\\a.txt'\n" + one + "name = 'DOCS'\n",
+         "m.toml:5: file #2 (a.txt): name \"DOCS\" names a folder of \"docs\\a.txt\" of m.toml:2: file #1 (a.txt) "
+         "for Windows, which ignores case"},
         {head + one + "name = 'docs'\n" + one + "name = 'Docs\\a.txt'\n",
          "m.toml:5: file #2 (a.txt): name \"Docs\\a.txt\" needs a folder named like the file \"docs\" of m.toml:2: "
          "file #1 (a.txt) for Windows, which ignores case"},

@@ -76,6 +76,8 @@ for file in disks/setup.exe disks/Disk2.SEA disks/Disk3.SEA; do
 done
 expect_sea 0 "sound" verify disks/setup.exe
 expect_sea 0 "2 parts" build p/plain.toml -o mb/setup.exe --disk-size '0.2 MB' --stub stub.exe
+expect_sea 0 "warning: p/plain.toml says compress = false, so --level acts on the header alone" \
+    build p/plain.toml -o fast/setup.exe --level fast --stub stub.exe
 [ "$(stat -c %s mb/setup.exe)" -le 200000 ] || fail "mb/setup.exe is larger than 0.2 MB"
 
 # Progress: none into a pipe or file, a line on a terminal.
