@@ -54,7 +54,8 @@ void check_build(const Manifest& manifest, const StubImage& stub, const std::str
     if (output.empty()) return;
     refuse_overwriting(output, manifest.path, "the manifest");
     for (const std::string& text : manifest.text_files) refuse_overwriting(output, text, "a text file of the manifest");
-    for (const ManifestFile& file : manifest.files) refuse_overwriting(output, file.source, "the source of " + file.entry);
+    for (const ManifestFile& file : manifest.files)
+        refuse_overwriting(output, file.source, "the source of " + file.entry);
     if (!stub.path.empty()) refuse_overwriting(output, stub.path, "the stub");
 }
 
@@ -82,7 +83,8 @@ BuildSummary build_installer(const Manifest& manifest, const StubImage& stub, co
     for (size_t i = 0; i < parts.disks.size(); ++i) {
         std::string disk = (folder.empty() ? "" : folder + "/") + disk_file_name(static_cast<int>(i) + 2);
         refuse_overwriting(disk, manifest.path, "the manifest");
-        for (const ManifestFile& file : manifest.files) refuse_overwriting(disk, file.source, "the source of " + file.entry);
+        for (const ManifestFile& file : manifest.files)
+            refuse_overwriting(disk, file.source, "the source of " + file.entry);
     }
     write_installer(parts, output);
 

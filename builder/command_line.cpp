@@ -105,7 +105,8 @@ int64_t parse_size(const std::string& text, const std::string& option, int64_t m
                              std::to_string(most) + " bytes";
     char* end = nullptr;
     double number = strtod(text.c_str(), &end);
-    if (text.empty() || end == text.c_str() || !(number >= 0) || text[0] == '+' || text[0] == '-') throw UsageError(form);
+    if (text.empty() || end == text.c_str() || !(number >= 0) || text[0] == '+' || text[0] == '-')
+        throw UsageError(form);
     while (*end == ' ') ++end;
     for (const Unit& unit : units) {
         if (strcasecmp(end, unit.name) != 0) continue;

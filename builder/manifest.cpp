@@ -5,6 +5,7 @@
 #include "builder/manifest.h"
 
 #include "builder/ansi.h"
+#include "builder/manifest_dates.h"
 #include "builder/manifest_files.h"
 #include "builder/reader.h"
 
@@ -16,7 +17,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 
 namespace {
@@ -95,12 +95,6 @@ std::string fixed_parse_message(std::string message) {
     return message;
 }
 
-// The earliest year of a Windows file time, and the last a SYSTEMTIME holds.
-const int first_file_time_year = 1601;
-const int last_file_time_year = 30827;
-// Dates before this are legal but most likely a mistake (DOS dates start here).
-const int first_likely_year = 1980;
-
 std::string directory_of_manifest(const std::string& path) {
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -121,12 +115,6 @@ std::string read_text_file(const std::string& path, std::string& problem) {
     std::ostringstream text;
     text << in.rdbuf();
     return without_byte_order_mark(text.str());
-}
-
-// An archive name (ANSI) as the terminal shows it.
-std::string shown(const std::string& ansi) {
-    std::string utf8;
-    return from_ansi(ansi, utf8) ? utf8 : ansi;
 }
 
 // LF and lone CR become CR LF: the installer's edit controls and batch files
@@ -175,7 +163,7 @@ public:
         manifest.header.flags = read_flags(table);
         read_compress(table, manifest.header.flags);
         std::optional<DateTime> default_date;
-        if (const toml::node* date = table.get("date")) default_date = read_date(*date, where(*date, "date"));
+        if (const toml::node* date = table.get("date")) default_date = read_manifest_date(*date, where(*date, "date"));
         FileExpander expander(path_, base_, options_, default_date);
         if (const toml::node* files = table.get("file")) {
             const toml::array* list = files->as_array();
@@ -193,8 +181,8 @@ public:
             manifest.warnings.push_back(path_ + ": the manifest names no files; the installer would install nothing");
         for (const ManifestFile& file : manifest.files) {
             if (file.date.is_set() && file.date.year < first_likely_year)
-                manifest.warnings.push_back(file.entry + ": " + shown(file.name) + " is dated " + date_text(file.date) +
-                                            ", before 1980");
+                manifest.warnings.push_back(file.entry + ": " + shown_name(file.name) + " is dated " +
+                                            date_text(file.date) + ", before 1980");
         }
         return manifest;
     }
@@ -214,37 +202,6 @@ private:
             }
             if (std::find(keys.begin(), keys.end(), name) == keys.end())
                 throw ManifestError(where(node, name) + ": unknown key" + nearest_key(name, keys));
-        }
-    }
-
-    // Windows sees names that differ only in case as one file, and a file
-    // cannot be a folder of another. The folders of the kinds differ:
-    // programs and startup programs share the installation directory. The
-    // same name twice is allowed, as a later copy that replaces the first.
-    void check_names_differ(Manifest& manifest) const {
-        std::map<std::string, size_t> files, folders;
-        for (size_t i = 0; i < manifest.files.size(); ++i) {
-            const ManifestFile& file = manifest.files[i];
-            std::string place = file.kind == kind_shared ? "s:" : file.kind == kind_font ? "f:" : "p:";
-            std::string key = place + folded_name(file.name);
-            auto clash = [&](size_t other, const char* how) {
-                const ManifestFile& first = manifest.files[other];
-                throw ManifestError(file.entry + ": name \"" + shown(file.name) + "\" " + how + " \"" + shown(first.name) +
-                                    "\" of " + first.entry + " for Windows, which ignores case");
-            };
-            auto same = files.find(key);
-            if (same != files.end()) {
-                if (manifest.files[same->second].name != file.name) clash(same->second, "is the same file as");
-                manifest.warnings.push_back(file.entry + ": " + shown(file.name) + " is packed again and replaces " +
-                                            manifest.files[same->second].entry);
-            }
-            if (folders.count(key)) clash(folders[key], "names a folder of");
-            files.emplace(key, i);
-            for (size_t slash = key.find('\\'); slash != std::string::npos; slash = key.find('\\', slash + 1)) {
-                std::string folder = key.substr(0, slash);
-                if (files.count(folder)) clash(files[folder], "needs a folder named like the file");
-                folders.emplace(folder, i);
-            }
         }
     }
 
@@ -296,7 +253,8 @@ private:
             std::string path = source.empty() || source[0] == '/' ? source : base_ + source;
             std::string problem;
             utf8 = read_text_file(path, problem);
-            if (!problem.empty()) throw ManifestError(where(*file, file_key) + ": cannot read " + path + ": " + problem);
+            if (!problem.empty())
+                throw ManifestError(where(*file, file_key) + ": cannot read " + path + ": " + problem);
             file_key += ": " + path;
             manifest.text_files.push_back(path);
         }
@@ -336,60 +294,6 @@ private:
         if (*value) flags |= header_flag::compressed_payload;
     }
 
-    // what: "m.toml:4: date" or "m.toml:7: file #2 (a.txt): date". A date is
-    // a TOML local date-time or date, or the same written as a text, since
-    // that is how most people write one.
-    DateTime read_date(const toml::node& node, const std::string& what) const {
-        DateTime date;
-        const char* form = ": write a local date and time (2024-06-01 12:00:00, quoted or not) or \"none\"";
-        if (node.is_string()) {
-            std::string text = *node.value<std::string>();
-            if (text == "none") return date;
-            if (!parse_date_text(text, date)) throw ManifestError(what + ": \"" + text + "\" is not a date" + form);
-        } else if (const toml::value<toml::date_time>* both = node.as_date_time()) {
-            if (!both->get().is_local()) throw ManifestError(what + ": give the local time without a time zone");
-            date = date_of(both->get().date, both->get().time);
-        } else if (const toml::value<toml::date>* only = node.as_date()) {
-            date = date_of(only->get(), toml::time());
-        } else {
-            throw ManifestError(what + form);
-        }
-        if (date.year < first_file_time_year || date.year > last_file_time_year)
-            throw ManifestError(what + ": " + date_text(date) + " is outside the dates Windows gives files (" +
-                                std::to_string(first_file_time_year) + " to " + std::to_string(last_file_time_year) +
-                                ")");
-        return date;
-    }
-
-    static DateTime date_of(const toml::date& day, const toml::time& time) {
-        DateTime date;
-        date.year = day.year;
-        date.month = day.month;
-        date.day = day.day;
-        date.hour = time.hour;
-        date.minute = time.minute;
-        date.second = time.second;
-        return date;
-    }
-
-    // "YYYY-MM-DD", "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS" (or a T for
-    // the blank), checked as the TOML parser checks its own dates.
-    static bool parse_date_text(const std::string& text, DateTime& date) {
-        int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, used = 0;
-        char blank = ' ';
-        int fields = sscanf(text.c_str(), "%4d-%2d-%2d%n%c%2d:%2d%n:%2d%n", &year, &month, &day, &used, &blank, &hour,
-                            &minute, &used, &second, &used);
-        if ((fields != 3 && fields != 6 && fields != 7) || static_cast<size_t>(used) != text.size()) return false;
-        if (fields > 3 && blank != ' ' && blank != 'T') return false;
-        static const int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-        if (month < 1 || month > 12 || day < 1 || day > days[month - 1]) return false;
-        bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-        if (month == 2 && day == 29 && !leap) return false;
-        if (hour > 23 || minute > 59 || second > 59 || hour < 0 || minute < 0 || second < 0) return false;
-        date.year = year, date.month = month, date.day = day;
-        date.hour = hour, date.minute = minute, date.second = second;
-        return true;
-    }
 
     FileRequest read_file_entry(const toml::table& entry, size_t number) const {
         FileRequest request;
@@ -419,7 +323,7 @@ private:
                 request.label = installer_text(string_value(node, "label"), node, "label", false);
                 request.has_label = true;
             } else if (name == "date") {
-                request.date = read_date(node, request.describe + ": date");
+                request.date = read_manifest_date(node, request.describe + ": date");
             }
         }
         return request;

@@ -9,7 +9,6 @@
 #include <fnmatch.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <time.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -124,85 +123,7 @@ std::vector<Found> pattern_matches(const std::string& path) {
     return PatternMatcher(std::vector<std::string>(parts.begin() + fixed, parts.end())).match(dir);
 }
 
-// Windows refuses these as names of files, with or without an extension.
-bool is_device_name(const std::string& part) {
-    std::string stem = folded_name(part.substr(0, part.find('.')));
-    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-    static const char* const devices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
-    for (const char* device : devices) {
-        if (stem == device) return true;
-    }
-    return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
-           stem[3] >= '1' && stem[3] <= '9';
-}
-
 }  // namespace
-
-std::string folded_name(const std::string& ansi) {
-    std::string folded = ansi;
-    for (char& c : folded) {
-        unsigned char b = static_cast<unsigned char>(c);
-        if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE && b != 0xD7)) {
-            b += 0x20;
-        } else if (b == 0x8A || b == 0x8C || b == 0x8E) {
-            b += 0x10;
-        } else if (b == 0x9F) {
-            b = 0xFF;
-        }
-        c = static_cast<char>(b);
-    }
-    return folded;
-}
-
-DateTime local_date(int64_t seconds) {
-    time_t time = static_cast<time_t>(seconds);
-    struct tm parts = {};
-    localtime_r(&time, &parts);
-    DateTime date;
-    date.year = parts.tm_year + 1900;
-    date.month = parts.tm_mon + 1;
-    date.day = parts.tm_mday;
-    date.hour = parts.tm_hour;
-    date.minute = parts.tm_min;
-    date.second = parts.tm_sec;
-    return date;
-}
-
-int64_t seconds_of_local_date(const DateTime& date) {
-    struct tm parts = {};
-    parts.tm_year = date.year - 1900;
-    parts.tm_mon = date.month - 1;
-    parts.tm_mday = date.day;
-    parts.tm_hour = date.hour;
-    parts.tm_min = date.minute;
-    parts.tm_sec = date.second;
-    parts.tm_isdst = -1;
-    return static_cast<int64_t>(mktime(&parts));
-}
-
-std::string name_problem(const std::string& name) {
-    if (name.empty()) return "the name is empty";
-    // The installer's rule first, so that what it would refuse is never built.
-    NameFault fault = entry_name_fault(name.c_str());
-    if (fault != NameFault::none) return name_fault_meaning(fault);
-    size_t start = 0;
-    for (;;) {
-        size_t end = name.find('\\', start);
-        std::string part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (part.empty()) return "the name has an empty part";
-        if (part == ".") return "the name has a part \".\"";
-        if (part.back() == '.' || part.back() == ' ')
-            return "\"" + part + "\" ends in a dot or a blank, which Windows drops from names";
-        if (is_device_name(part)) return "\"" + part + "\" is the name of a device in Windows, not of a file";
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    for (unsigned char c : name) {
-        if (c < 0x20 || std::string("<>:\"/|?*").find(static_cast<char>(c)) != std::string::npos)
-            return "the name holds a character that Windows refuses in names";
-    }
-    return "";
-}
 
 void FileExpander::expand(const FileRequest& request, std::vector<ManifestFile>& files) {
     std::string source;

@@ -22,6 +22,13 @@ struct FileRequest {
     std::optional<DateTime> date;
 };
 
+// Refuses two names that Windows sees as one file, and warns of a name
+// given twice; throws ManifestError naming both entries.
+void check_names_differ(Manifest& manifest);
+
+// An archive name (ANSI) as a terminal shows it, in UTF-8.
+std::string shown_name(const std::string& ansi);
+
 class FileExpander {
 public:
     FileExpander(const std::string& manifest, const std::string& base, const ManifestOptions& options,

@@ -18,6 +18,7 @@
 
 #include "builder/ansi.h"
 
+#include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -185,7 +186,8 @@ int check(const ParsedCommand& command) {
         total += file.size;
     }
     printf("%s: can be built: %s, %s, %s\n", manifest.path.c_str(), counted(manifest.files.size(), "file").c_str(),
-           amount(total).c_str(), manifest.header.flags & header_flag::compressed_payload ? "compressed" : "stored plain");
+           amount(total).c_str(),
+           manifest.header.flags & header_flag::compressed_payload ? "compressed" : "stored plain");
     if (!manifest.warnings.empty()) printf("%s\n", counted(manifest.warnings.size(), "warning").c_str());
     return 0;
 }
@@ -201,8 +203,7 @@ int init(const ParsedCommand& command) {
     if (product.empty()) product = std::filesystem::absolute(dir).lexically_normal().parent_path().filename().string();
     std::string plain;
     for (char c : product) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == ' ' || c == '-' || c == '_')
-            plain += c;
+        if (isalnum(static_cast<unsigned char>(c)) || c == ' ' || c == '-' || c == '_') plain += c;
     }
     std::ofstream out(path, std::ios::binary);
     out << starting_manifest(plain.empty() ? "My Product" : plain);
