@@ -37,6 +37,7 @@ start_menu_folder = "@PRODUCT@"
 #   always_log            write Install.LOG even when nothing went wrong
 #   automatic             install without questions (like the /a switch)
 #   automatic_uninstall   remove without questions
+#   compressed_payload    an older way to ask for compress = true, the default
 flags = ["uninstall_support"]
 # The payload is compressed (`sea build --level` chooses how hard); false
 # stores it as it is, which builds faster.

@@ -5,10 +5,13 @@
 #include "builder_fixtures.h"
 
 #include "builder/manifest.h"
+#include "builder/starting_manifest.h"
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <regex>
+#include <sstream>
 
 namespace {
 
@@ -334,6 +337,40 @@ TEST_F(Manifests, TwoStarsMatchAnyDepthOfFolders) {
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(names, expected) << c.source;
     }
+}
+
+// What `sea init` writes loads as it stands, and with its example keys
+// uncommented it still loads: every key it explains is one the loader knows.
+TEST_F(Manifests, TheStartingManifestLoadsAndExplainsEveryOption) {
+    std::string starting = starting_manifest("Tiny Editor");
+    Manifest manifest = load(starting);
+    EXPECT_EQ(manifest.header.product_name.text(), std::string("Tiny Editor"));
+    EXPECT_EQ(text(manifest.header.default_directory), "C:\\Program Files\\Tiny Editor");
+    for (i32 i = 0; i < header_flag_name_count; ++i)
+        EXPECT_NE(starting.find(std::string("#   ") + header_flag_names[i].name), std::string::npos)
+            << header_flag_names[i].name;
+
+    write("licence.txt", "Terms");
+    write("readme.txt", "Read me");
+    write("bin/Tiny Editor.exe", "MZ");
+    std::string uncommented;
+    std::istringstream lines(starting);
+    for (std::string line; std::getline(lines, line);) {
+        bool example = std::regex_search(line, std::regex("^# ([a-z_]+ = |\\[\\[file\\]\\]$)"));
+        uncommented += (example ? line.substr(2) : line) + "\n";
+    }
+    Manifest full;
+    try {
+        full = load(uncommented);
+    } catch (const ManifestError& error) {
+        FAIL() << error.what() << "\n" << uncommented;
+    }
+    EXPECT_FALSE(full.header.flags & header_flag::compressed_payload);
+    EXPECT_EQ(text(full.header.licence_text), "Terms");
+    EXPECT_EQ(text(full.header.product_registry), "My Company\\Tiny Editor");
+    ASSERT_EQ(full.files.size(), 1u);
+    EXPECT_EQ(full.files[0].name, "Tiny Editor.exe");
+    EXPECT_EQ(full.files[0].shortcut_flags, shortcut_desktop | shortcut_start_menu);
 }
 
 TEST_F(Manifests, FilesBeyondTheFormatsSizesAreRefusedBeforeReading) {
