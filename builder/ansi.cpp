@@ -1,9 +1,8 @@
-// Code page conversions. UTF-8 is decoded here, strictly (no overlong forms,
-// no surrogates), so that a refusal can point at its line and column; the
-// way back goes through the C library's iconv.
+// Code page conversions by the code page's own table, the same on every
+// system. UTF-8 is decoded strictly (no overlong forms, no surrogates), so
+// that a refusal can point at its line and column.
 #include "builder/ansi.h"
 
-#include <iconv.h>
 #include <stdio.h>
 
 #include <stdint.h>
@@ -55,22 +54,17 @@ size_t decode_utf8(const std::string& text, size_t at, uint32_t& code) {
     return length;
 }
 
-bool convert(const char* to, const char* from, const std::string& in_text, std::string& out_text) {
-    iconv_t converter = iconv_open(to, from);
-    if (converter == reinterpret_cast<iconv_t>(-1)) return false;
-    std::string in = in_text;
-    // Windows-1252 takes at most three UTF-8 bytes a character.
-    std::string out(in.size() * 3 + 1, '\0');
-    char* in_bytes = in.data();
-    size_t in_left = in.size();
-    char* out_bytes = out.data();
-    size_t out_left = out.size();
-    size_t result = iconv(converter, &in_bytes, &in_left, &out_bytes, &out_left);
-    iconv_close(converter);
-    if (result == static_cast<size_t>(-1)) return false;
-    out.resize(out.size() - out_left);
-    out_text = out;
-    return true;
+void append_utf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
 }
 
 }  // namespace
@@ -121,7 +115,18 @@ std::string utf8_problem(const std::string& text) { return walk_utf8(text, nullp
 
 bool to_ansi(const std::string& utf8, std::string& ansi) { return utf8_to_ansi(utf8, ansi).empty(); }
 
-bool from_ansi(const std::string& ansi, std::string& utf8) { return convert("UTF-8", "WINDOWS-1252", ansi, utf8); }
+bool from_ansi(const std::string& ansi, std::string& utf8) {
+    std::string out;
+    out.reserve(ansi.size());
+    for (char c : ansi) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        uint32_t code = byte >= 0x80 && byte < 0xA0 ? windows_1252_high[byte - 0x80] : byte;
+        if (code == 0 && byte != 0) return false;
+        append_utf8(out, code);
+    }
+    utf8 = out;
+    return true;
+}
 
 std::string without_byte_order_mark(const std::string& text) {
     return text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? text.substr(3) : text;

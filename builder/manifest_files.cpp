@@ -6,7 +6,6 @@
 
 #include "builder/ansi.h"
 
-#include <fnmatch.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
@@ -52,6 +51,50 @@ std::vector<Found> walk(const std::string& dir) {
     return found;
 }
 
+// One part of a pattern against one name: "*" any run of characters, "?" one,
+// "[abc]", "[a-z]" and "[!abc]" one of a set. A leading dot of the name is
+// matched only by a dot in the pattern.
+bool part_matches(const char* pattern, const char* name, bool at_start = true) {
+    for (; *pattern; ++pattern, ++name) {
+        if (at_start && *name == '.' && *pattern != '.') return false;
+        at_start = false;
+        if (*pattern == '*') {
+            while (pattern[1] == '*') ++pattern;
+            for (const char* rest = name;; ++rest) {
+                if (part_matches(pattern + 1, rest, false)) return true;
+                if (!*rest) return false;
+            }
+        }
+        if (!*name) return false;
+        if (*pattern == '[') {
+            const char* p = pattern + 1;
+            bool negated = *p == '!' || *p == '^';
+            if (negated) ++p;
+            bool found = false;
+            const char* first = p;
+            for (; *p && (*p != ']' || p == first); ++p) {
+                if (p[1] == '-' && p[2] && p[2] != ']') {
+                    found |= static_cast<unsigned char>(*name) >= static_cast<unsigned char>(p[0]) &&
+                             static_cast<unsigned char>(*name) <= static_cast<unsigned char>(p[2]);
+                    p += 2;
+                } else {
+                    found |= *name == *p;
+                }
+            }
+            // An unclosed bracket is a plain character.
+            if (!*p) {
+                if (*name != '[') return false;
+                continue;
+            }
+            if (found == negated) return false;
+            pattern = p;
+            continue;
+        }
+        if (*pattern != '?' && *pattern != *name) return false;
+    }
+    return !*name;
+}
+
 // A pattern's parts below the folder it starts from: "*" and "?" stay within
 // one part, "**" as a whole part matches any number of folders, none
 // included. Names starting with a dot are matched only by a part that starts
@@ -92,7 +135,7 @@ private:
         }
         for (const fs::directory_entry& entry : fs::directory_iterator(dir, error)) {
             std::string name = entry.path().filename().string();
-            if (fnmatch(parts_[part].c_str(), name.c_str(), FNM_PERIOD) != 0) continue;
+            if (!part_matches(parts_[part].c_str(), name.c_str())) continue;
             if (last) {
                 found_.push_back({entry.path().string(), joined(relative, name)});
             } else if (entry.is_directory() && !entry.is_symlink()) {

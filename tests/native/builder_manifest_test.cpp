@@ -327,6 +327,11 @@ TEST_F(Manifests, TwoStarsMatchAnyDepthOfFolders) {
         {"docs/*/*.txt", {"x\\b.txt"}},
         {"docs/**", {"a.txt", "b.md", ".hidden\\d.txt", "x\\b.txt", "x\\y\\c.txt"}},
         {"d*/x/**/c.txt", {"docs\\x\\y\\c.txt"}},
+        {"docs/[ab].*", {"a.txt", "b.md"}},
+        {"docs/[!a-b]*", {"x\\b.txt", "x\\y\\c.txt"}},
+        {"docs/?.md", {"b.md"}},
+        {"docs/*", {"a.txt", "b.md", "x\\b.txt", "x\\y\\c.txt"}},
+        {"docs/.*/*", {".hidden\\d.txt"}},
     };
     for (const Case& c : cases) {
         Manifest manifest = load("product_name = \"Demo\"\n[[file]]\nsource = \"" + c.source + "\"\n");
