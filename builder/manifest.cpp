@@ -96,8 +96,8 @@ std::string fixed_parse_message(std::string message) {
 }
 
 std::string directory_of_manifest(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    return folder.empty() ? folder : folder + "/";
 }
 
 // The whole file, or the reason it cannot be read.
@@ -250,7 +250,7 @@ private:
             utf8 = string_value(*inline_text, key.key);
         } else {
             std::string source = string_value(*file, file_key);
-            std::string path = source.empty() || source[0] == '/' ? source : base_ + source;
+            std::string path = std::filesystem::path(source).has_root_path() ? source : base_ + source;
             std::string problem;
             utf8 = read_text_file(path, problem);
             if (!problem.empty())

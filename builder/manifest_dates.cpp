@@ -1,11 +1,10 @@
-// Reading the manifest's dates, and the build machine's local time, in
-// which dates without a time zone are meant.
+// Reading the manifest's dates. Dates without a time zone are meant in the
+// build machine's local time, which the system seam converts.
 #include "builder/manifest_dates.h"
 
 #include "builder/reader.h"
 
 #include <stdio.h>
-#include <time.h>
 
 namespace {
 
@@ -66,30 +65,3 @@ DateTime read_manifest_date(const toml::node& node, const std::string& what) {
                             ")");
     return date;
 }
-
-DateTime local_date(int64_t seconds) {
-    time_t time = static_cast<time_t>(seconds);
-    struct tm parts = {};
-    localtime_r(&time, &parts);
-    DateTime date;
-    date.year = parts.tm_year + 1900;
-    date.month = parts.tm_mon + 1;
-    date.day = parts.tm_mday;
-    date.hour = parts.tm_hour;
-    date.minute = parts.tm_min;
-    date.second = parts.tm_sec;
-    return date;
-}
-
-int64_t seconds_of_local_date(const DateTime& date) {
-    struct tm parts = {};
-    parts.tm_year = date.year - 1900;
-    parts.tm_mon = date.month - 1;
-    parts.tm_mday = date.day;
-    parts.tm_hour = date.hour;
-    parts.tm_min = date.minute;
-    parts.tm_sec = date.second;
-    parts.tm_isdst = -1;
-    return static_cast<int64_t>(mktime(&parts));
-}
-

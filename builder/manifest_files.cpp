@@ -5,9 +5,9 @@
 #include "builder/manifest_files.h"
 
 #include "builder/ansi.h"
+#include "builder/system.h"
 
 #include <stdlib.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -152,15 +152,13 @@ private:
 // before the first part with a wildcard.
 std::vector<Found> pattern_matches(const std::string& path) {
     std::vector<std::string> parts;
-    for (size_t start = 0; start <= path.size();) {
-        size_t slash = path.find('/', start);
-        if (slash == std::string::npos) slash = path.size();
-        if (slash > start) parts.push_back(path.substr(start, slash - start));
-        start = slash + 1;
+    std::string root = fs::path(path).root_path().string();
+    for (const fs::path& part : fs::path(path).relative_path()) {
+        if (!part.empty()) parts.push_back(part.string());
     }
     size_t fixed = 0;
     while (fixed < parts.size() && !is_pattern(parts[fixed])) ++fixed;
-    std::string dir = path[0] == '/' ? "/" : "";
+    std::string dir = root;
     for (size_t i = 0; i < fixed; ++i) dir += parts[i] + (i + 1 < fixed ? "/" : "");
     if (dir.empty()) dir = ".";
     return PatternMatcher(std::vector<std::string>(parts.begin() + fixed, parts.end())).match(dir);
@@ -184,7 +182,7 @@ void FileExpander::expand(const FileRequest& request, std::vector<ManifestFile>&
         i = end;
     }
     if (source.empty()) throw ManifestError(request.describe + ": the source is empty");
-    std::string path = source[0] == '/' ? source : base_ + source;
+    std::string path = fs::path(source).has_root_path() ? source : base_ + source;
     if (request.has_name && request.name.empty()) throw ManifestError(request.describe + ": the name is empty");
 
     std::vector<Found> found;
@@ -244,10 +242,12 @@ void FileExpander::add(const FileRequest& request, const std::string& path, cons
     file.shortcut_flags = request.shortcut_flags;
     file.label = request.has_label ? request.label : stem(file.name);
 
-    struct stat status;
-    if (stat(path.c_str(), &status) != 0) throw ManifestError(request.describe + ": cannot read " + path);
-    file.size = static_cast<uint64_t>(status.st_size);
-    file.date = date_of(request, static_cast<int64_t>(status.st_mtime));
+    std::error_code error;
+    uintmax_t size = fs::file_size(path, error);
+    int64_t modified = 0;
+    if (error || !file_modified(path, modified)) throw ManifestError(request.describe + ": cannot read " + path);
+    file.size = static_cast<uint64_t>(size);
+    file.date = date_of(request, modified);
 
     // The record's length is an i32, and the whole plain payload must fit
     // the block that carries it.

@@ -1,7 +1,7 @@
 // The one-line display of a build's progress.
 #include "builder/progress.h"
 
-#include <unistd.h>
+#include "builder/system.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ std::string amount(uint64_t bytes) {
     return text;
 }
 
-BuildDisplay::BuildDisplay(FILE* stream) : stream_(isatty(fileno(stream)) ? stream : nullptr) {}
+BuildDisplay::BuildDisplay(FILE* stream) : stream_(is_terminal(stream) ? stream : nullptr) {}
 
 bool BuildDisplay::due() {
     auto now = std::chrono::steady_clock::now();

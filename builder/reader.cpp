@@ -17,8 +17,8 @@
 namespace {
 
 std::string directory_of_file(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    return folder.empty() ? folder : folder + "/";
 }
 
 // The whole file, or false when it cannot be opened. Files beyond the

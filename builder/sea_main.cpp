@@ -15,13 +15,13 @@
 #include "builder/extract.h"
 #include "builder/progress.h"
 #include "builder/starting_manifest.h"
+#include "builder/system.h"
 
 #include "builder/ansi.h"
 
 #include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -115,8 +115,8 @@ StubImage load_stub(const ParsedCommand& command) {
     size_t n;
     while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) stub.bytes.insert(stub.bytes.end(), buffer, buffer + n);
     fclose(in);
-    struct stat status;
-    if (stat(path.c_str(), &status) == 0) stub.modified = status.st_mtime;
+    int64_t modified = 0;
+    if (file_modified(path, modified)) stub.modified = modified;
     return stub;
 }
 
