@@ -6,6 +6,7 @@
 
 #include "builder/ansi.h"
 #include "builder/manifest_files.h"
+#include "builder/system.h"
 
 #include <toml++/toml.h>
 
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <map>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -46,9 +48,31 @@ const TextKey text_keys[] = {
 
 const char* const other_top_keys[] = {"flags", "date", "file", "compress"};
 
-std::string directory_of_manifest(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+// Letters to change, add or drop to turn a into b.
+size_t edit_distance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// "; did you mean product_name?" for a key a few letters off a known one.
+std::string nearest_key(const std::string& name, const std::vector<std::string>& keys) {
+    const std::string* best = nullptr;
+    size_t best_distance = 3;
+    for (const std::string& key : keys) {
+        size_t distance = edit_distance(name, key);
+        if (distance < best_distance) best = &key, best_distance = distance;
+    }
+    return best ? "; did you mean " + *best + "?" : "";
 }
 
 std::string read_text_file(const std::string& path, bool& found) {
@@ -81,7 +105,7 @@ std::string windows_line_ends(const std::string& text) {
 class Loader {
 public:
     Loader(const std::string& path, const ManifestOptions& options)
-        : path_(path), base_(directory_of_manifest(path)), options_(options) {}
+        : path_(path), base_(folder_of(path)), options_(options) {}
 
     Manifest load() {
         toml::table table;
@@ -134,12 +158,13 @@ private:
     void check_top_keys(const toml::table& table) const {
         for (auto&& [key, node] : table) {
             std::string name(key.str());
-            bool known = std::any_of(std::begin(other_top_keys), std::end(other_top_keys),
-                                     [&](const char* k) { return name == k; });
+            std::vector<std::string> keys(std::begin(other_top_keys), std::end(other_top_keys));
             for (const TextKey& text : text_keys) {
-                if (name == text.key || name == std::string(text.key) + "_file") known = true;
+                keys.push_back(text.key);
+                keys.push_back(std::string(text.key) + "_file");
             }
-            if (!known) throw ManifestError(where(node, name) + ": unknown key");
+            if (std::find(keys.begin(), keys.end(), name) == keys.end())
+                throw ManifestError(where(node, name) + ": unknown key" + nearest_key(name, keys));
         }
     }
 
@@ -205,7 +230,7 @@ private:
         } else {
             std::string source = string_value(*file, file_key);
             what += " (" + source + ")";
-            std::string path = source.empty() || source[0] == '/' ? source : base_ + source;
+            std::string path = source.empty() || std::filesystem::path(source).has_root_path() ? source : base_ + source;
             bool found = false;
             utf8 = read_text_file(path, found);
             if (!found) throw ManifestError(where(*file, file_key) + ": cannot read " + path);
@@ -310,7 +335,8 @@ private:
             std::string name(key.str());
             if (std::none_of(std::begin(file_keys), std::end(file_keys), [&](const char* k) { return name == k; }))
                 throw ManifestError(request.describe + ": unknown key \"" + name +
-                                    "\" (source, name, kind, shortcuts, label or date)");
+                                    "\" (source, name, kind, shortcuts, label or date)" +
+                                    nearest_key(name, {std::begin(file_keys), std::end(file_keys)}));
         }
         if (!source) throw ManifestError(request.describe + ": needs a source");
         for (auto&& [key, node] : entry) {

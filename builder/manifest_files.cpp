@@ -5,13 +5,10 @@
 #include "builder/manifest_files.h"
 
 #include "builder/ansi.h"
+#include "builder/system.h"
 
 #include <ctype.h>
-#include <fnmatch.h>
-#include <glob.h>
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <time.h>
 
 #include <algorithm>
 #include <initializer_list>
@@ -56,76 +53,120 @@ std::vector<Found> walk(const std::string& dir) {
     return found;
 }
 
-// Whether the parts of a relative path match the parts of a pattern, where
-// a part "**" matches any number of folders, none included.
-bool matches_parts(const std::vector<std::string>& pattern, size_t p, const std::vector<std::string>& path, size_t q) {
-    if (p == pattern.size()) return q == path.size();
-    if (pattern[p] == "**") {
-        for (size_t skip = q; skip <= path.size(); ++skip) {
-            if (matches_parts(pattern, p + 1, path, skip)) return true;
+// One part of a pattern against one name: "*" any run of characters, "?" one,
+// "[abc]", "[a-z]" and "[!abc]" one of a set. A leading dot of the name is
+// matched only by a dot in the pattern.
+bool part_matches(const char* pattern, const char* name, bool at_start = true) {
+    for (; *pattern; ++pattern, ++name) {
+        if (at_start && *name == '.' && *pattern != '.') return false;
+        at_start = false;
+        if (*pattern == '*') {
+            while (pattern[1] == '*') ++pattern;
+            for (const char* rest = name;; ++rest) {
+                if (part_matches(pattern + 1, rest, false)) return true;
+                if (!*rest) return false;
+            }
         }
-        return false;
+        if (!*name) return false;
+        if (*pattern == '[') {
+            const char* p = pattern + 1;
+            bool negated = *p == '!' || *p == '^';
+            if (negated) ++p;
+            bool found = false;
+            const char* first = p;
+            for (; *p && (*p != ']' || p == first); ++p) {
+                if (p[1] == '-' && p[2] && p[2] != ']') {
+                    found |= static_cast<unsigned char>(*name) >= static_cast<unsigned char>(p[0]) &&
+                             static_cast<unsigned char>(*name) <= static_cast<unsigned char>(p[2]);
+                    p += 2;
+                } else {
+                    found |= *name == *p;
+                }
+            }
+            // An unclosed bracket is a plain character.
+            if (!*p) {
+                if (*name != '[') return false;
+                continue;
+            }
+            if (found == negated) return false;
+            pattern = p;
+            continue;
+        }
+        if (*pattern != '?' && *pattern != *name) return false;
     }
-    return q < path.size() && fnmatch(pattern[p].c_str(), path[q].c_str(), FNM_PERIOD) == 0 &&
-           matches_parts(pattern, p + 1, path, q + 1);
+    return !*name;
 }
 
-std::vector<std::string> parts_of(const std::string& path) {
+// A pattern's parts below the folder it starts from: "*" and "?" stay within
+// one part, "**" as a whole part matches any number of folders, none
+// included. Names starting with a dot are matched only by a part that starts
+// with one, and links to folders are not followed.
+class PatternMatcher {
+public:
+    explicit PatternMatcher(std::vector<std::string> parts) : parts_(std::move(parts)) {}
+
+    std::vector<Found> match(const std::string& dir) {
+        found_.clear();
+        visit(dir, "", 0);
+        std::sort(found_.begin(), found_.end(), [](const Found& a, const Found& b) { return a.relative < b.relative; });
+        found_.erase(std::unique(found_.begin(), found_.end(),
+                                 [](const Found& a, const Found& b) { return a.relative == b.relative; }),
+                     found_.end());
+        return found_;
+    }
+
+private:
+    static std::string joined(const std::string& a, const std::string& b) { return a.empty() ? b : a + "/" + b; }
+
+    void visit(const std::string& dir, const std::string& relative, size_t part) {
+        const bool last = part + 1 == parts_.size();
+        std::error_code error;
+        if (parts_[part] == "**") {
+            // Everything below: the directory itself, walked by the caller.
+            if (last) {
+                found_.push_back({dir, relative});
+                return;
+            }
+            visit(dir, relative, part + 1);
+            for (const fs::directory_entry& entry : fs::directory_iterator(dir, error)) {
+                std::string name = entry.path().filename().string();
+                if (name[0] == '.' || entry.is_symlink() || !entry.is_directory()) continue;
+                visit(entry.path().string(), joined(relative, name), part);
+            }
+            return;
+        }
+        for (const fs::directory_entry& entry : fs::directory_iterator(dir, error)) {
+            std::string name = entry.path().filename().string();
+            if (!part_matches(parts_[part].c_str(), name.c_str())) continue;
+            if (last) {
+                found_.push_back({entry.path().string(), joined(relative, name)});
+            } else if (entry.is_directory() && !entry.is_symlink()) {
+                visit(entry.path().string(), joined(relative, name), part + 1);
+            }
+        }
+    }
+
+    std::vector<std::string> parts_;
+    std::vector<Found> found_;
+};
+
+// The matches of a pattern, each with its name below the last folder
+// before the first part with a wildcard.
+std::vector<Found> pattern_matches(const std::string& path) {
     std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t end = path.find('/', start);
-        parts.push_back(path.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        if (end == std::string::npos) return parts;
-        start = end + 1;
+    std::string root = fs::path(path).root_path().string();
+    for (const fs::path& part : fs::path(path).relative_path()) {
+        if (!part.empty()) parts.push_back(part.string());
     }
-}
-
-// A pattern with "**": every file below the folders before its first
-// wildcard whose path below them matches the rest. The names keep that path.
-std::vector<Found> match_any_depth(const std::string& pattern) {
-    std::vector<std::string> parts = parts_of(pattern);
-    std::string base;
-    size_t first = 0;
-    for (; first < parts.size() && !is_pattern(parts[first]); ++first) base += (first ? "/" : "") + parts[first];
-    if (pattern[0] == '/' && base.empty()) base = "/";
-    std::vector<std::string> rest(parts.begin() + static_cast<std::ptrdiff_t>(first), parts.end());
-    std::vector<Found> found;
-    std::error_code error;
-    if (!fs::is_directory(base.empty() ? "." : base, error)) return found;
-    for (Found& file : walk(base.empty() ? "." : base)) {
-        if (matches_parts(rest, 0, parts_of(file.relative), 0)) found.push_back(file);
-    }
-    return found;
+    size_t fixed = 0;
+    while (fixed < parts.size() && !is_pattern(parts[fixed])) ++fixed;
+    std::string dir = root;
+    for (size_t i = 0; i < fixed; ++i) dir += parts[i] + (i + 1 < fixed ? "/" : "");
+    if (dir.empty()) dir = ".";
+    return PatternMatcher(std::vector<std::string>(parts.begin() + fixed, parts.end())).match(dir);
 }
 
 }  // namespace
-
-DateTime local_date(int64_t seconds) {
-    time_t time = static_cast<time_t>(seconds);
-    struct tm parts = {};
-    localtime_r(&time, &parts);
-    DateTime date;
-    date.year = parts.tm_year + 1900;
-    date.month = parts.tm_mon + 1;
-    date.day = parts.tm_mday;
-    date.hour = parts.tm_hour;
-    date.minute = parts.tm_min;
-    date.second = parts.tm_sec;
-    return date;
-}
-
-int64_t seconds_of_local_date(const DateTime& date) {
-    struct tm parts = {};
-    parts.tm_year = date.year - 1900;
-    parts.tm_mon = date.month - 1;
-    parts.tm_mday = date.day;
-    parts.tm_hour = date.hour;
-    parts.tm_min = date.minute;
-    parts.tm_sec = date.second;
-    parts.tm_isdst = -1;
-    return static_cast<int64_t>(mktime(&parts));
-}
 
 // CON, PRN, AUX, NUL, COM1-9 and LPT1-9, with or without an extension, in
 // any case: Windows opens the device, not a file.
@@ -180,19 +221,27 @@ void FileExpander::expand(const FileRequest& request, std::vector<ManifestFile>&
         i = end;
     }
     if (source.empty()) throw ManifestError(request.describe + ": the source is empty");
-    std::string path = source[0] == '/' ? source : base_ + source;
+    std::string path = fs::path(source).has_root_path() ? source : base_ + source;
     if (request.has_name && request.name.empty()) throw ManifestError(request.describe + ": the name is empty");
 
     std::vector<Found> found;
     bool many = true;
     if (path.find("**") != std::string::npos) {
-        found = match_any_depth(path);
+        // The names keep the path below the folders before the first wildcard.
+        for (const Found& match : pattern_matches(path)) {
+            if (fs::is_directory(match.path)) {
+                for (Found& below : walk(match.path))
+                    found.push_back({below.path, match.relative.empty() ? below.relative
+                                                                        : match.relative + "/" + below.relative});
+            } else if (fs::is_regular_file(match.path)) {
+                found.push_back(match);
+            }
+        }
+        std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.relative < b.relative; });
         if (found.empty()) throw ManifestError(request.describe + ": no file matches " + path);
     } else if (is_pattern(source)) {
-        glob_t matches = {};
-        int result = glob(path.c_str(), GLOB_ERR, nullptr, &matches);
-        std::vector<std::string> paths(matches.gl_pathv, matches.gl_pathv + (result == 0 ? matches.gl_pathc : 0));
-        globfree(&matches);
+        std::vector<std::string> paths;
+        for (const Found& match : pattern_matches(path)) paths.push_back(match.path);
         std::sort(paths.begin(), paths.end());
         for (const std::string& match : paths) {
             if (fs::is_directory(match)) {
@@ -246,10 +295,12 @@ void FileExpander::add(const FileRequest& request, const std::string& path, cons
     file.shortcut_flags = request.shortcut_flags;
     file.label = request.has_label ? request.label : stem(file.name);
 
-    struct stat status;
-    if (stat(path.c_str(), &status) != 0) throw ManifestError(request.describe + ": cannot read " + path);
-    file.size = static_cast<uint64_t>(status.st_size);
-    file.date = date_of(request, static_cast<int64_t>(status.st_mtime));
+    std::error_code error;
+    uintmax_t size = fs::file_size(path, error);
+    int64_t modified = 0;
+    if (error || !file_modified(path, modified)) throw ManifestError(request.describe + ": cannot read " + path);
+    file.size = static_cast<uint64_t>(size);
+    file.date = date_of(request, modified);
 
     // The record's length is an i32, and the whole plain payload must fit
     // the block that carries it.

@@ -6,6 +6,7 @@
 #include "builder/reader.h"
 
 #include "archive/memory_input.h"
+#include "builder/system.h"
 
 #include <stdio.h>
 
@@ -15,10 +16,6 @@
 
 namespace {
 
-std::string directory_of_file(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 // The whole file, or false when it cannot be opened. Files beyond the
 // format's 2 GiB are refused before they are read.
@@ -77,7 +74,7 @@ GatheredPayload gather_stored_payload(const Installer& installer) {
         int64_t done = static_cast<int64_t>(gathered.stored.size());
         if (done >= payload_size && (chunk > 0 || payload_size <= 0)) break;
         std::string name = disk_file_name(disk);
-        std::string path = directory_of_file(installer.path) + name;
+        std::string path = folder_of(installer.path) + name;
         Bytes part;
         if (!read_whole_file(path, part))
             throw ArchiveProblem(0, name + " is missing: the installer would ask for disk #" + std::to_string(disk));

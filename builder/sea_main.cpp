@@ -13,11 +13,10 @@
 #include "builder/starter.h"
 
 #include "builder/ansi.h"
+#include "builder/system.h"
 
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -201,8 +200,8 @@ StubImage load_stub(const Arguments& arguments) {
     size_t n;
     while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) stub.bytes.insert(stub.bytes.end(), buffer, buffer + n);
     fclose(in);
-    struct stat status;
-    if (stat(arguments.stub.c_str(), &status) == 0) stub.modified = status.st_mtime;
+    int64_t modified = 0;
+    if (file_modified(arguments.stub, modified)) stub.modified = modified;
     return stub;
 }
 
@@ -265,7 +264,7 @@ int build(const Arguments& arguments) {
     std::string output = arguments.output.empty() ? "setup.exe" : arguments.output;
     refuse_output_over_input(manifest, output);
     if (manifest.files.empty()) fprintf(stderr, "sea: warning: the manifest names no file: the installer would install nothing\n");
-    bool terminal = isatty(2);
+    bool terminal = is_terminal(stderr);
     ReadProgress progress = nullptr;
     PackRunner runner = nullptr;
     PackOptions pack = arguments.pack;
@@ -350,17 +349,17 @@ int init(const Arguments& arguments) {
     if (error) throw BuildError("cannot make " + (folder / "files").string() + ": " + error.message());
     fs::path note = folder / "files" / "readme.txt";
     if (!fs::exists(note, error)) {
-        FILE* out = fopen(note.c_str(), "wb");
+        FILE* out = fopen(note.string().c_str(), "wb");
         if (!out) throw BuildError("cannot write " + note.string());
         fputs("Put the product's files in this folder.\r\n", out);
         fclose(out);
     }
-    FILE* out = fopen(manifest.c_str(), "wb");
+    FILE* out = fopen(manifest.string().c_str(), "wb");
     std::string text = starting_manifest();
     if (!out || fwrite(text.data(), 1, text.size(), out) != text.size() || fclose(out) != 0)
         throw BuildError("cannot write " + manifest.string());
-    printf("%s written; put the product's files in %s, then run sea check %s\n", manifest.c_str(),
-           (folder / "files").c_str(), manifest.c_str());
+    printf("%s written; put the product's files in %s, then run sea check %s\n", manifest.string().c_str(),
+           (folder / "files").string().c_str(), manifest.string().c_str());
     return 0;
 }
 

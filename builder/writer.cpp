@@ -4,11 +4,9 @@
 // installer reads every size and offset as an i32.
 #include "builder/writer.h"
 
-#include <errno.h>
+#include "builder/system.h"
+
 #include <stdio.h>
-#include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 
@@ -60,14 +58,8 @@ void split_payload(const Bytes& stored, size_t overhead, int64_t disk_size, size
     }
 }
 
-std::string directory_of_file(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return "";
-    return path.substr(0, slash + 1);
-}
-
 std::string system_error(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + strerror(errno);
+    return what + " " + path + ": " + last_system_error();
 }
 
 void write_file(const std::string& path, const Bytes& bytes) {
@@ -76,14 +68,10 @@ void write_file(const std::string& path, const Bytes& bytes) {
     bool written = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
     if (fclose(out) != 0) written = false;
     if (!written) {
-        unlink(path.c_str());
-        throw BuildError(system_error("cannot write", path));
+        std::string message = system_error("cannot write", path);
+        remove_file(path);
+        throw BuildError(message);
     }
-}
-
-bool exists(const std::string& path) {
-    struct stat status;
-    return lstat(path.c_str(), &status) == 0;
 }
 
 }  // namespace
@@ -153,13 +141,13 @@ InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, const By
 }
 
 void write_installer(const InstallerParts& parts, const std::string& path) {
-    std::string directory = directory_of_file(path);
+    std::string directory = folder_of(path);
     if (!directory.empty()) {
         std::error_code ignored;
         std::filesystem::create_directories(directory, ignored);
     }
     std::vector<std::pair<std::string, std::string>> renames;
-    std::string suffix = ".sea-tmp-" + std::to_string(getpid());
+    std::string suffix = ".sea-tmp-" + std::to_string(process_number());
     try {
         renames.emplace_back(path + suffix, path);
         write_file(renames.back().first, parts.executable);
@@ -169,20 +157,20 @@ void write_installer(const InstallerParts& parts, const std::string& path) {
             write_file(renames.back().first, parts.disks[i]);
         }
     } catch (...) {
-        for (const auto& rename : renames) unlink(rename.first.c_str());
+        for (const auto& rename : renames) remove_file(rename.first);
         throw;
     }
     for (size_t i = 0; i < renames.size(); ++i) {
-        if (rename(renames[i].first.c_str(), renames[i].second.c_str()) != 0) {
+        if (!replace_file(renames[i].first, renames[i].second)) {
             std::string message = system_error("cannot rename to", renames[i].second);
             // Half an installer is worse than none.
-            for (size_t j = 0; j < renames.size(); ++j) unlink((j < i ? renames[j].second : renames[j].first).c_str());
+            for (size_t j = 0; j < renames.size(); ++j) remove_file(j < i ? renames[j].second : renames[j].first);
             throw BuildError(message);
         }
     }
     // The disks of an earlier, longer build would only mislead.
     for (int n = static_cast<int>(parts.disks.size()) + 2;; ++n) {
         std::string stale = directory + disk_file_name(n);
-        if (!exists(stale) || unlink(stale.c_str()) != 0) break;
+        if (!entry_exists(stale) || !remove_file(stale)) break;
     }
 }

@@ -33,6 +33,8 @@ add_subdirectory(archive)
 add_subdirectory(platform)
 add_subdirectory(ui)
 add_subdirectory(installer)
+# sea.exe, the packagers' tool for Windows, on this tree's stub.
+add_subdirectory(builder)
 if(SEA_WIN32_TESTS)
     add_subdirectory(tools/robot)
     add_subdirectory(tools/inspect)

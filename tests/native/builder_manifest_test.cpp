@@ -5,6 +5,9 @@
 #include "builder_fixtures.h"
 
 #include "builder/manifest.h"
+#include "builder/ansi.h"
+
+#include <iconv.h>
 
 #include <unistd.h>
 
@@ -151,7 +154,8 @@ TEST_F(Manifests, BadInputNamesItsEntry) {
     };
     const Case cases[] = {
         {head + "prodcut = \"x\"\n", {"m.toml:2: prodcut: unknown key"}},
-        {head + one + "[[file]]\nsource = \"a.txt\"\nlable = \"x\"\n", {"m.toml:4: file #2 (a.txt)", "unknown key \"lable\""}},
+        {head + one + "[[file]]\nsource = \"a.txt\"\nlable = \"x\"\n", {"m.toml:4: file #2 (a.txt)", "unknown key \"lable\"", "; did you mean label?"}},
+        {head + "flag = [\"uninstall_support\"]\n", {"m.toml:2: flag: unknown key; did you mean flags?"}},
         {head + one + one + "[[file]]\nsource = \"missing.txt\"\n", {"file #3 (missing.txt)", "source not found"}},
         {head + "[[file]]\nsource = \"dir/*.exe\"\n", {"file #1 (dir/*.exe)", "no file matches"}},
         {head + one + "name = \"\"\n", {"file #1 (a.txt)", "the name is empty"}},
@@ -249,4 +253,52 @@ TEST_F(Manifests, ThePayloadIsCompressedUnlessTheManifestSaysNot) {
               std::string::npos);
     EXPECT_NE(error_of("product_name = \"Demo\"\ncompress = \"no\"\n").find("compress: is true or false"),
               std::string::npos);
+}
+
+// The tool converts by its own table; the C library's converter, which knows
+// the code page independently, is the judge of every byte and of every
+// character up to U+2FFF (the code page's last character is U+2122).
+std::string converted_by_library(const char* to, const char* from, const std::string& text, bool& ok) {
+    iconv_t converter = iconv_open(to, from);
+    std::string in = text, out(text.size() * 4 + 4, '\0');
+    char* in_bytes = in.data();
+    char* out_bytes = out.data();
+    size_t in_left = in.size(), out_left = out.size();
+    ok = iconv(converter, &in_bytes, &in_left, &out_bytes, &out_left) != static_cast<size_t>(-1);
+    iconv_close(converter);
+    out.resize(out.size() - out_left);
+    return out;
+}
+
+TEST(CodePage, AgreesWithTheCLibraryOnEveryByteAndCharacter) {
+    for (int byte = 1; byte < 256; ++byte) {
+        std::string ansi(1, static_cast<char>(byte)), ours, back;
+        bool library_ok = false;
+        std::string library = converted_by_library("UTF-8", "WINDOWS-1252", ansi, library_ok);
+        bool defined = from_ansi(ansi, ours);
+        // glibc maps the five undefined bytes to C1 controls; Windows has no
+        // character there, so the tool refuses them.
+        bool undefined = byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
+        EXPECT_EQ(defined, !undefined) << byte;
+        if (!defined) continue;
+        EXPECT_TRUE(library_ok) << byte;
+        EXPECT_EQ(ours, library) << byte;
+        ASSERT_TRUE(to_ansi(ours, back)) << byte;
+        EXPECT_EQ(back, ansi) << byte;
+    }
+    for (unsigned code = 0x80; code < 0x3000; ++code) {
+        if (code >= 0x80 && code < 0xA0) continue;  // C1 controls, judged above
+        bool library_ok = false;
+        std::string utf32{static_cast<char>(code), static_cast<char>(code >> 8), 0, 0};
+        std::string utf8 = converted_by_library("UTF-8", "UTF-32LE", utf32, library_ok);
+        ASSERT_TRUE(library_ok) << std::hex << code;
+        std::string library = converted_by_library("WINDOWS-1252", "UTF-8", utf8, library_ok);
+        std::string ours;
+        EXPECT_EQ(to_ansi(utf8, ours), library_ok) << std::hex << code;
+        if (library_ok) EXPECT_EQ(ours, library) << std::hex << code;
+    }
+    std::string ignored;
+    EXPECT_FALSE(to_ansi("\xC3", ignored)) << "a cut sequence";
+    EXPECT_FALSE(to_ansi("\xC0\xA9", ignored)) << "an overlong form";
+    EXPECT_FALSE(to_ansi("\xED\xA0\x80", ignored)) << "a surrogate";
 }

@@ -106,7 +106,7 @@ done <<'ROWS'
 1|p/no-leap-day.toml:3: file #1 (hello.txt): date: must be a local date and time|build p/no-leap-day.toml -o x.exe
 1|p/early.toml:3: file #1 (hello.txt): date: Windows file dates start in 1601|build p/early.toml -o x.exe
 1|p/hour.toml:5: Error while parsing time: expected hour between 0 and 23|build p/hour.toml -o x.exe
-1|p/unknown-key.toml:3: file #1 (hello.txt): unknown key "sourc" (source, name, kind, shortcuts, label or date)|build p/unknown-key.toml -o x.exe
+1|p/unknown-key.toml:3: file #1 (hello.txt): unknown key "sourc" (source, name, kind, shortcuts, label or date); did you mean source?|build p/unknown-key.toml -o x.exe
 1|p/device.toml:3: file #1 (hello.txt): name "bin\Con.txt": "Con.txt" is a name that Windows keeps for a device|build p/device.toml -o x.exe
 1|"trail. " ends in a dot or a blank, which Windows drops from names|build p/trailing-dot.toml -o x.exe
 1|p/case-twin.toml:6: file #2 (hello.txt): name "hello.txt" is the same file to Windows as "HELLO.TXT" (p/case-twin.toml:3: file #1 (hello.txt))|build p/case-twin.toml -o x.exe

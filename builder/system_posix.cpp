@@ -1,0 +1,136 @@
+// The system seam on Linux. Extraction opens each part relative to the
+// previous one with O_NOFOLLOW, which is what keeps a hostile name or a
+// planted link from reaching outside the extraction folder.
+#include "builder/system.h"
+
+#include "builder/reader.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+[[noreturn]] void fail(const std::string& what, const std::string& name) {
+    throw ArchiveProblem(0, what + " " + name + ": " + strerror(errno));
+}
+
+// The folder part below parent, created when missing; never a link.
+Descriptor enter_folder(const Descriptor& parent, const std::string& part, const std::string& shown) {
+    if (mkdirat(parent.get(), part.c_str(), 0755) != 0 && errno != EEXIST) fail("cannot create", shown);
+    Descriptor folder(openat(parent.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (folder.get() < 0) fail("cannot open the folder", shown);
+    return folder;
+}
+
+void write_all(int fd, const Bytes& content, const std::string& shown) {
+    size_t done = 0;
+    while (done < content.size()) {
+        ssize_t n = write(fd, content.data() + done, content.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail("cannot write", shown);
+        }
+        done += static_cast<size_t>(n);
+    }
+}
+
+}  // namespace
+
+bool is_terminal(FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+bool file_modified(const std::string& path, int64_t& seconds) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) return false;
+    seconds = static_cast<int64_t>(status.st_mtime);
+    return true;
+}
+
+DateTime local_date(int64_t seconds) {
+    time_t time = static_cast<time_t>(seconds);
+    struct tm parts = {};
+    localtime_r(&time, &parts);
+    DateTime date;
+    date.year = parts.tm_year + 1900;
+    date.month = parts.tm_mon + 1;
+    date.day = parts.tm_mday;
+    date.hour = parts.tm_hour;
+    date.minute = parts.tm_min;
+    date.second = parts.tm_sec;
+    return date;
+}
+
+int64_t seconds_of_local_date(const DateTime& date) {
+    struct tm parts = {};
+    parts.tm_year = date.year - 1900;
+    parts.tm_mon = date.month - 1;
+    parts.tm_mday = date.day;
+    parts.tm_hour = date.hour;
+    parts.tm_min = date.minute;
+    parts.tm_sec = date.second;
+    parts.tm_isdst = -1;
+    return static_cast<int64_t>(mktime(&parts));
+}
+
+std::string folder_of(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+unsigned long process_number() { return static_cast<unsigned long>(getpid()); }
+
+bool entry_exists(const std::string& path) {
+    struct stat status;
+    return lstat(path.c_str(), &status) == 0;
+}
+
+bool remove_file(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+bool replace_file(const std::string& from, const std::string& to) { return rename(from.c_str(), to.c_str()) == 0; }
+
+std::string last_system_error() { return strerror(errno); }
+
+void write_below(const std::string& dir, const std::vector<std::string>& parts, const Bytes& content,
+                 const DateTime& date) {
+    Descriptor folder(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) fail("cannot open the directory", dir);
+    std::string shown;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+        shown += parts[i] + "/";
+        folder = enter_folder(folder, parts[i], shown);
+    }
+    shown += parts.back();
+    Descriptor file(openat(folder.get(), parts.back().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
+                           0644));
+    if (file.get() < 0) fail("cannot create", shown);
+    write_all(file.get(), content, shown);
+    if (date.is_set()) {
+        struct timespec times[2];
+        times[0].tv_sec = static_cast<time_t>(seconds_of_local_date(date));
+        times[0].tv_nsec = 0;
+        times[1] = times[0];
+        if (futimens(file.get(), times) != 0) fail("cannot date", shown);
+    }
+}
