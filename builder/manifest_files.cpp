@@ -284,10 +284,14 @@ void FileExpander::add(const FileRequest& request, const std::string& path, cons
     } else {
         file.name = backslashes(relative_ansi);
     }
+    // Names are kept in the installer's code page and shown in the tool's.
+    std::string shown = file.name;
+    from_ansi(file.name, shown);
     std::string problem = name_problem(file.name);
-    if (!problem.empty()) throw ManifestError(request.describe + ": name \"" + file.name + "\": " + problem);
+    from_ansi(problem, problem);
+    if (!problem.empty()) throw ManifestError(request.describe + ": name \"" + shown + "\": " + problem);
     if (request.kind == kind_font && file.name.find('\\') != std::string::npos)
-        throw ManifestError(request.describe + ": name \"" + file.name +
+        throw ManifestError(request.describe + ": name \"" + shown +
                             "\": a font goes straight into the Fonts folder, without a directory");
     if (request.shortcut_flags && request.kind != kind_program && request.kind != kind_startup_program)
         throw ManifestError(request.describe + ": shortcuts are made for programs and startup programs only");

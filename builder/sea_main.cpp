@@ -67,6 +67,7 @@ struct Arguments {
     std::string directory = ".";
     std::string stub;
     PackOptions pack;
+    bool level_given = false;
     bool help = false;
 };
 
@@ -118,6 +119,7 @@ Arguments parse_arguments(int argc, char** argv) {
             arguments.pack.disk_size = parse_size(value());
         } else if (word == "--level") {
             std::string level = value();
+            arguments.level_given = true;
             if (level == "fast") {
                 arguments.pack.level = CompressionLevel::fast;
             } else if (level == "best") {
@@ -264,6 +266,8 @@ int build(const Arguments& arguments) {
     std::string output = arguments.output.empty() ? "setup.exe" : arguments.output;
     refuse_output_over_input(manifest, output);
     if (manifest.files.empty()) fprintf(stderr, "sea: warning: the manifest names no file: the installer would install nothing\n");
+    if (arguments.level_given && !(manifest.header.flags & header_flag::compressed_payload))
+        fprintf(stderr, "sea: warning: --level does nothing here: the manifest says compress = false\n");
     bool terminal = is_terminal(stderr);
     ReadProgress progress = nullptr;
     PackRunner runner = nullptr;

@@ -26,6 +26,7 @@ date = 2024-06-01 12:00:00
 [[file]]
 source = "out/Disk2.SEA"
 TOML
+sed 's/^date = .*/compress = false/' p/app.toml > p/plain.toml
 cp p/app.toml p/app.before
 # Manifests with one fault each: name and line, then the date of one file.
 bad() {  # name, the file entry's last line
@@ -40,6 +41,7 @@ bad hour 'date = 2024-06-01 25:00:00'
 bad unknown-key 'sourc = "x"'
 bad device 'name = "bin\\Con.txt"'
 bad trailing-dot 'name = "trail. "'
+bad accented-device "name = 'café\\Prn.txt'"
 bad case-twin 'name = "HELLO.TXT"
 [[file]]
 source = "hello.txt"'
@@ -108,6 +110,8 @@ done <<'ROWS'
 1|p/hour.toml:5: Error while parsing time: expected hour between 0 and 23|build p/hour.toml -o x.exe
 1|p/unknown-key.toml:3: file #1 (hello.txt): unknown key "sourc" (source, name, kind, shortcuts, label or date); did you mean source?|build p/unknown-key.toml -o x.exe
 1|p/device.toml:3: file #1 (hello.txt): name "bin\Con.txt": "Con.txt" is a name that Windows keeps for a device|build p/device.toml -o x.exe
+1|name "café\Prn.txt": "Prn.txt" is a name that Windows keeps for a device|build p/accented-device.toml -o x.exe
+0|sea: warning: --level does nothing here: the manifest says compress = false|build p/plain.toml --level best -o plain.exe
 1|"trail. " ends in a dot or a blank, which Windows drops from names|build p/trailing-dot.toml -o x.exe
 1|p/case-twin.toml:6: file #2 (hello.txt): name "hello.txt" is the same file to Windows as "HELLO.TXT" (p/case-twin.toml:3: file #1 (hello.txt))|build p/case-twin.toml -o x.exe
 0|3 files|build p/shared-twice.toml -o shared.exe
