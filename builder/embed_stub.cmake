@@ -1,6 +1,7 @@
 # Writes OUTPUT, a C++ source that holds the installer stub STUB (nothing when
 # STUB is empty) and its modification time, for the `sea` program to build
-# on. The file is rewritten only when its text changes, so an unchanged stub
+# on; with NAME, another file the same way (sea_embedded_NAME and its size
+# and time). The file is rewritten only when its text changes, so an unchanged stub
 # costs no new link.
 if(STUB AND EXISTS "${STUB}")
     file(READ "${STUB}" hex HEX)
@@ -13,12 +14,15 @@ else()
     set(size 0)
     set(modified 0)
 endif()
-set(text "// Generated from the installer stub by builder/embed_stub.cmake.
+if(NOT NAME)
+    set(NAME stub)
+endif()
+set(text "// Generated from ${NAME} by builder/embed_stub.cmake.
 #include <stddef.h>
-extern const unsigned char sea_embedded_stub[] = {
+extern const unsigned char sea_embedded_${NAME}[] = {
 ${bytes}};
-extern const size_t sea_embedded_stub_size = ${size};
-extern const long long sea_embedded_stub_time = ${modified};
+extern const size_t sea_embedded_${NAME}_size = ${size};
+extern const long long sea_embedded_${NAME}_time = ${modified};
 ")
 if(EXISTS "${OUTPUT}")
     file(READ "${OUTPUT}" old)

@@ -11,6 +11,7 @@
 #include "builder/damage.h"
 #include "builder/extract.h"
 #include "builder/starter.h"
+#include "builder/try.h"
 
 #include "builder/ansi.h"
 #include "builder/system.h"
@@ -43,12 +44,16 @@ const char usage_text[] =
     "       sea list FILE\n"
     "       sea verify FILE\n"
     "       sea extract FILE [-C DIR]\n"
+    "       sea try FILE [ANSWERS] [--robot FILE] [--template DIR] [--keep DIR] [--timeout SECONDS]\n"
+    "                                          (installs and uninstalls in a fresh Wine prefix, and shows what\n"
+    "                                          the installation added and the uninstallation left behind)\n"
     "       sea damage FILE PLACE      (for tests; sea damage --list names the places)\n"
     "       sea help | sea COMMAND --help | sea --version\n"
     "Options take their value as the next word or after '=' (--level=best). A SIZE is bytes, or a number\n"
     "with KB or MB (1000 and 1,000,000 bytes) or KiB or MiB (1024 and 1,048,576 bytes).\n";
 
-const char* const option_names = "-o, -C, --stub, --disk-size, --level, --help";
+const char* const option_names =
+    "-o, -C, --stub, --disk-size, --level, --robot, --template, --keep, --timeout, --help";
 
 // What the foundation's fatal report carries out of the code below it.
 class FatalReport : public std::runtime_error {
@@ -67,6 +72,7 @@ struct Arguments {
     std::string directory = ".";
     std::string stub;
     PackOptions pack;
+    TryOptions trial;
     bool level_given = false;
     bool help = false;
 };
@@ -115,6 +121,18 @@ Arguments parse_arguments(int argc, char** argv) {
             arguments.directory = value();
         } else if (word == "--stub") {
             arguments.stub = value();
+        } else if (word == "--robot") {
+            arguments.trial.robot = value();
+        } else if (word == "--template") {
+            arguments.trial.template_dir = value();
+        } else if (word == "--keep") {
+            arguments.trial.keep = value();
+        } else if (word == "--timeout") {
+            std::string text = value();
+            char* end = nullptr;
+            long seconds = strtol(text.c_str(), &end, 10);
+            if (*end || seconds < 1 || seconds > 3600) throw UsageError("--timeout is a number of seconds from 1 to 3600");
+            arguments.trial.timeout = static_cast<int>(seconds);
         } else if (word == "--disk-size") {
             arguments.pack.disk_size = parse_size(value());
         } else if (word == "--level") {
@@ -466,6 +484,13 @@ int run(int argc, char** argv) {
     if (command == "verify") return verify(arguments);
     if (command == "extract") return extract(arguments);
     if (command == "damage") return damage(arguments);
+    if (command == "try") {
+        if (arguments.words.empty() || arguments.words.size() > 2) throw UsageError("wrong number of arguments");
+        TryOptions trial = arguments.trial;
+        trial.setup = arguments.words[0];
+        if (arguments.words.size() == 2) trial.answers = arguments.words[1];
+        return try_installer(trial);
+    }
     throw UsageError("unknown command " + command);
 }
 

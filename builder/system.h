@@ -40,6 +40,17 @@ bool replace_file(const std::string& from, const std::string& to);
 // The system's words for why the last of the calls above failed.
 std::string last_system_error();
 
+// Runs a program, found on PATH when its name has no slash, with input on
+// its standard input; what it writes to its standard output is collected in
+// output (or goes where the tool's goes, when output is null); its standard
+// error goes where the tool's goes. Returns its exit status, or -1 when it
+// cannot be run (on systems where the tool runs no programs, always).
+int run_program(const std::vector<std::string>& words, const std::string& input, std::string* output);
+// The path of the running tool's own program.
+std::string own_program();
+// True when a program of that name is on PATH.
+bool program_on_path(const std::string& name);
+
 // Writes content to dir/parts[0]/.../parts[n-1], making the folders, dated
 // date when it is set. No part may be or pass through a link, so that a
 // hostile name or a planted link cannot reach outside dir. Throws

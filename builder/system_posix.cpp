@@ -7,8 +7,12 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -97,6 +101,78 @@ int64_t seconds_of_local_date(const DateTime& date) {
 std::string folder_of(const std::string& path) {
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+int run_program(const std::vector<std::string>& words, const std::string& input, std::string* output) {
+    int to_child[2], from_child[2];
+    if (pipe(to_child) != 0) return -1;
+    if (pipe(from_child) != 0) {
+        close(to_child[0]);
+        close(to_child[1]);
+        return -1;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, to_child[0], 0);
+    if (output) posix_spawn_file_actions_adddup2(&actions, from_child[1], 1);
+    for (int fd : {to_child[0], to_child[1], from_child[0], from_child[1]}) posix_spawn_file_actions_addclose(&actions, fd);
+    std::vector<char*> argv;
+    for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    extern char** environ;
+    pid_t child = 0;
+    int started = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(to_child[0]);
+    close(from_child[1]);
+    if (started != 0) {
+        close(to_child[1]);
+        close(from_child[0]);
+        errno = started;
+        return -1;
+    }
+    // A child that stops reading must not end the tool.
+    signal(SIGPIPE, SIG_IGN);
+    size_t done = 0;
+    while (done < input.size()) {
+        ssize_t n = write(to_child[1], input.data() + done, input.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    close(to_child[1]);
+    if (output) output->clear();
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = read(from_child[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        if (output) output->append(buffer, static_cast<size_t>(n));
+    }
+    close(from_child[0]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string own_program() {
+    char path[4096];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+    return length > 0 && static_cast<size_t>(length) < sizeof path ? std::string(path, static_cast<size_t>(length)) : "";
+}
+
+bool program_on_path(const std::string& name) {
+    const char* path = getenv("PATH");
+    std::string folders = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    for (;;) {
+        size_t end = folders.find(':', start);
+        std::string folder = folders.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (access(((folder.empty() ? "." : folder) + "/" + name).c_str(), X_OK) == 0) return true;
+        if (end == std::string::npos) return false;
+        start = end + 1;
+    }
 }
 
 unsigned long process_number() { return static_cast<unsigned long>(getpid()); }

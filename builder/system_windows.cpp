@@ -84,6 +84,18 @@ std::string folder_of(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// sea.exe builds, checks and reads installers; trying one needs Wine, which
+// runs on Linux.
+int run_program(const std::vector<std::string>&, const std::string&, std::string*) { return -1; }
+
+std::string own_program() {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    return std::string(path, length < sizeof path ? length : 0);
+}
+
+bool program_on_path(const std::string&) { return false; }
+
 unsigned long process_number() { return GetCurrentProcessId(); }
 
 bool entry_exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

@@ -27,10 +27,23 @@ add_custom_command(OUTPUT ${SEA_EXE_STUB}
     DEPENDS sea-stub ${CMAKE_CURRENT_SOURCE_DIR}/embed_stub.cmake
     VERBATIM)
 
+# sea.exe tries no installers (that needs Wine): it carries no robot and no
+# sandbox.
+set(SEA_EXE_NOTHING)
+foreach(name IN ITEMS robot sandbox wine_arch)
+    set(output ${CMAKE_CURRENT_BINARY_DIR}/embedded_${name}.cpp)
+    add_custom_command(OUTPUT ${output}
+        COMMAND ${CMAKE_COMMAND} -DSTUB= -DOUTPUT=${output} -DNAME=${name} -P ${CMAKE_CURRENT_SOURCE_DIR}/embed_stub.cmake
+        DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/embed_stub.cmake
+        VERBATIM)
+    list(APPEND SEA_EXE_NOTHING ${output})
+endforeach()
+
 list(TRANSFORM SEA_COMPRESSOR_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
 list(TRANSFORM SEA_TOOL_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
 add_executable(sea ${SEA_EXE_LAYERS} ${SEA_COMPRESSOR_SOURCES} ${SEA_TOOL_SOURCES}
-    ${CMAKE_CURRENT_SOURCE_DIR}/system_windows.cpp ${CMAKE_CURRENT_SOURCE_DIR}/sea_main.cpp ${SEA_EXE_STUB})
+    ${CMAKE_CURRENT_SOURCE_DIR}/system_windows.cpp ${CMAKE_CURRENT_SOURCE_DIR}/sea_main.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/try.cpp ${SEA_EXE_STUB} ${SEA_EXE_NOTHING})
 target_include_directories(sea PRIVATE ${CMAKE_SOURCE_DIR} ${SEA_EXE_TOML})
 target_compile_options(sea PRIVATE -O2 -fexceptions -frtti -funwind-tables -fasynchronous-unwind-tables
     -fthreadsafe-statics)

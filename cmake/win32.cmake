@@ -35,8 +35,9 @@ add_subdirectory(ui)
 add_subdirectory(installer)
 # sea.exe, the packagers' tool for Windows, on this tree's stub.
 add_subdirectory(builder)
+# The robot also goes into `sea`, for `sea try`.
+add_subdirectory(tools/robot)
 if(SEA_WIN32_TESTS)
-    add_subdirectory(tools/robot)
     add_subdirectory(tools/inspect)
     add_subdirectory(tests/win32)
     add_subdirectory(tests/programs)
