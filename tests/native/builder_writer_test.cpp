@@ -51,7 +51,17 @@ TEST_F(Builds, WhatIsWrittenReadsBackThroughTheInstallersReaders) {
         build_from(demo_manifest(c.flags), output, pack);
 
         Installer installer = open_installer(output);
-        EXPECT_EQ(installer.archive_offset, static_cast<i32>(test_stub().bytes.size())) << c.what;
+        // The image is the stub with at most 7 zero bytes more, so that the
+        // file's length is a multiple of 8 for a signing tool.
+        const Bytes& stub = test_stub().bytes;
+        const Bytes& exe = installer.executable;
+        ASSERT_GE(installer.archive_offset, static_cast<i32>(stub.size())) << c.what;
+        EXPECT_LT(installer.archive_offset, static_cast<i32>(stub.size()) + 8) << c.what;
+        EXPECT_TRUE(std::equal(stub.begin(), stub.end(), exe.begin())) << c.what;
+        EXPECT_TRUE(std::all_of(exe.begin() + static_cast<long>(stub.size()), exe.begin() + installer.archive_offset,
+                                [](u8 b) { return b == 0; }))
+            << c.what;
+        EXPECT_EQ(exe.size() % 8, 0u) << c.what;
         EXPECT_STREQ(installer.header.product_name.text(), "Demo") << c.what;
         EXPECT_STREQ(installer.header.readme_text.text(), "Read me") << c.what;
         EXPECT_EQ(installer.header.file_count, 4) << c.what;
@@ -94,20 +104,31 @@ TEST_F(Builds, ADiskSizeSplitsThePayloadWhereTheInstallerGathersIt) {
     std::string manifest = demo_manifest("\"always_log\"");
     build_from(manifest, path("whole/setup.exe"));
     Installer whole = open_installer(path("whole/setup.exe"));
-    const size_t overhead = static_cast<size_t>(whole.payload_start) + trailer_size;
+    // The program and its header, without the zero bytes that made the whole
+    // installer's length a multiple of 8.
+    const size_t padding = static_cast<size_t>(whole.archive_offset) - test_stub().bytes.size();
+    const size_t overhead = static_cast<size_t>(whole.payload_start) + trailer_size - padding;
     const size_t payload = static_cast<size_t>(whole.header.payload_size);
-    // With no room beside the program, every payload byte goes to a disk.
-    std::vector<size_t> all_on_disks = {0};
-    for (size_t left = payload; left > 0; left -= std::min(left, overhead)) all_on_disks.push_back(std::min(left, overhead));
+    // A split executable is as long as the disk size allows in multiples of 8.
+    auto up8 = [](size_t n) { return (n + 7) / 8 * 8; };
+    const size_t room = up8(overhead + 3000);
+    const size_t least = up8(overhead);
+    // With the least room beside the program, under 8 payload bytes are in
+    // the executable and the rest goes to disks.
+    std::vector<size_t> mostly_on_disks = {least - overhead};
+    for (size_t left = payload - (least - overhead); left > 0; left -= std::min(left, least))
+        mostly_on_disks.push_back(std::min(left, least));
     struct Case {
         const char* what;
         size_t disk_size;
         std::vector<size_t> parts;  // bytes of payload in the executable, then each disk
     };
     const Case cases[] = {
-        {"everything fits the executable", overhead + payload, {payload}},
-        {"three parts", overhead + 3000, {3000, 3000 + overhead, payload - 6000 - overhead}},
-        {"no payload byte in the executable", overhead, all_on_disks},
+        {"everything fits the executable", overhead + padding + payload, {payload}},
+        {"three parts", room, {room - overhead, room, payload - 2 * room + overhead}},
+        {"a size not a multiple of 8 holds back the executable, not the disks", room + 5,
+         {room - overhead, room + 5, payload - 2 * room - 5 + overhead}},
+        {"the least room beside the program", least, mostly_on_disks},
     };
     for (const Case& c : cases) {
         const std::vector<size_t>& parts = c.parts;
@@ -119,6 +140,7 @@ TEST_F(Builds, ADiskSizeSplitsThePayloadWhereTheInstallerGathersIt) {
         GatheredPayload gathered = gather_stored_payload(installer);
         EXPECT_EQ(gathered.part_sizes, parts) << c.what;
         EXPECT_LE(bytes_of(output).size(), c.disk_size) << c.what;
+        EXPECT_EQ(bytes_of(output).size() % 8, 0u) << c.what;
         for (size_t n = 2; n <= parts.size(); ++n) {
             EXPECT_LE(bytes_of(path(std::string(c.what) + "/Disk" + std::to_string(n) + ".SEA")).size(), c.disk_size)
                 << c.what << " disk " << n;
