@@ -41,6 +41,8 @@ std::string text_of(const String& text) { return std::string(text.text(), static
 
 }  // namespace
 
+bool read_installer_file(const std::string& path, Bytes& out) { return read_whole_file(path, out); }
+
 ArchiveProblem ArchiveProblem::corrupt(i32 code) {
     const char* meaning = corrupt_code_meaning(code);
     return ArchiveProblem(code, "corrupt archive, error code " + std::to_string(code) +

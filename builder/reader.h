@@ -58,6 +58,9 @@ struct GatheredPayload {
 // is no installer (no archive, or a damaged container or header).
 Installer open_installer(const std::string& path);
 
+// The file's bytes, or false when it cannot be read.
+bool read_installer_file(const std::string& path, Bytes& out);
+
 // The payload from behind the header, then from Disk2.SEA, Disk3.SEA...
 // beside the executable, until payload_size bytes are there: a missing or
 // empty disk is an ArchiveProblem without code.
