@@ -16,6 +16,9 @@ namespace {
 
 const int64_t signing_alignment = 8;
 
+// The n-th byte of the filler behind the header's fields.
+u8 filler_byte(size_t n) { return static_cast<u8>((n * 167 + 89) ^ (n >> 3) * 29); }
+
 void put_word(Bytes& out, u32 value) {
     u8 bytes[4];
     store_le32(bytes, value);
@@ -133,28 +136,36 @@ InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, const By
     header.payload_size = static_cast<i32>(stored.size());
 
     // A signing tool pads the file to a multiple of 8 before it appends the
-    // certificate table, which would push the trailer away from the table's
-    // start. So the image gets as many more zero bytes as make the length a
-    // multiple of 8 already; the image's checksum, and with it the header
-    // block's length, change with each added byte, hence the trials.
+    // certificate table, which would part the trailer from the table. So the
+    // length is made a multiple of 8 here, first with bytes behind the plain
+    // header's last field, which the installer never reads: that keeps the
+    // image, and so the uninstaller copy, the installer program byte for
+    // byte. Zeros there would only lengthen one match, so the filler is a
+    // fixed sequence that does not compress; the block still grows unevenly,
+    // hence the trials. Should none fit, zero bytes behind the image come next.
     Bytes image = stub;
     Bytes header_block;
     u32 key = 0;
     size_t overhead = 0;
     size_t first = 0;
     InstallerParts parts;
-    for (int trial = 0;; ++trial) {
-        if (trial == 4 * signing_alignment) throw BuildError("no padding makes the installer's length a multiple of 8");
+    const size_t header_paddings = 64;
+    for (bool aligned = false; !aligned;) {
+        if (image.size() == stub.size() + signing_alignment)
+            throw BuildError("no padding makes the installer's length a multiple of 8");
         header.stub_checksum = image_checksum(image.data(), static_cast<i32>(image.size()));
         Bytes plain_header = encode_header(header);
-        key = checksum_of(plain_header);
-        header_block = compress_block(plain_header.data(), plain_header.size(), options.level);
-        scramble_dword(header_block, key);
-        overhead = image.size() + archive_start_size + header_block.size() + trailer_size;
-        parts.disks.clear();
-        split_payload(stored, overhead, options.disk_size, first, parts.disks);
-        if ((overhead + first) % signing_alignment == 0) break;
-        image.push_back(0);
+        for (size_t padding = 0; padding < header_paddings && !aligned; ++padding) {
+            key = checksum_of(plain_header);
+            header_block = compress_block(plain_header.data(), plain_header.size(), options.level);
+            scramble_dword(header_block, key);
+            overhead = image.size() + archive_start_size + header_block.size() + trailer_size;
+            parts.disks.clear();
+            split_payload(stored, overhead, options.disk_size, first, parts.disks);
+            aligned = (overhead + first) % signing_alignment == 0;
+            plain_header.push_back(filler_byte(padding));
+        }
+        if (!aligned) image.push_back(0);
     }
     if (overhead + first > static_cast<size_t>(i32_max))
         throw BuildError("the installer would be larger than 2 GiB; give a disk size");
