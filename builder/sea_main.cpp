@@ -71,8 +71,8 @@ struct Arguments {
     std::string output;
     std::string directory = ".";
     std::string stub;
-    PackOptions pack;
     SigningOptions signing;
+    PackOptions pack;
     bool help = false;
 };
 
