@@ -52,10 +52,10 @@ i32 read_archive_header(Input& file, i32& archive_offset, i32& archive_end, Arch
     if (header_length < 1) return corrupt::header_length;
     read_file_u32(file, key);
 
-    // A block longer than what is left of the file cannot be read whole:
+    // A block longer than what is left of the archive cannot be read whole:
     // that fails the checksum test, before any memory is asked for it.
     i32 position = file.tell();
-    i32 size = file.size();
+    i32 size = archive_end;
     if (position < 0 || size < position || header_length > size - position) return corrupt::header_checksum;
     ByteBuffer block(header_length);
     if (!file.read(block.data(), header_length)) return corrupt::header_checksum;
