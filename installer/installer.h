@@ -113,8 +113,9 @@ void open_self(InstallSession& session);
 // The archive. Each returns only when its part is sound; a damaged archive
 // ends the run with the corrupt-archive report and its code.
 // Finds the archive behind the open executable and loads its header; the file
-// is left just behind the header block. A trailer of 0 is the "no
-// installation archive present" report.
+// is left just behind the header block, and archive_end is where the trailer
+// ends (in front of a signature's certificate table). A trailer of 0 is the
+// "no installation archive present" report.
 void load_archive_header(File& archive_file, i32& archive_offset, i32& archive_end, ArchiveHeader& header);
 // Reads the payload from behind the header and from Disk2.SEA, Disk3.SEA...
 // beside the program, asking for each disk until it can be opened; closes

@@ -130,6 +130,7 @@ void install_uninstaller(InstallSession& session) {
     ByteBuffer image;
     if (!session.archive_file.read_range(image, 0, session.archive_offset)) corrupt_archive(corrupt::image_unreadable);
     if (image_checksum(image.data(), image.size()) != header.stub_checksum) corrupt_archive(corrupt::image_checksum);
+    // A signed installer's security entry names a table the copy does not carry.
     clear_absent_certificate(image.data(), image.size());
     {
         // A tie keeps the uninstaller that is there; only an older one goes.
