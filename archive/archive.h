@@ -16,3 +16,4 @@
 #include "archive/entry.h"
 #include "archive/format.h"
 #include "archive/header.h"
+#include "archive/image_fields.h"

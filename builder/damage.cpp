@@ -21,6 +21,18 @@ const DamagePlace damage_places[] = {
     {"record-checksum", "a bit of the first record's checksum (code 100)"},
     {"record-kind", "the first record's kind is 2 (code 110)"},
     {"record-escape", "the first record's name starts with ..\\ and leaves its folder (code 120)"},
+    // Header fields changed and the header sealed again, so that the
+    // installer loads the header and goes on with the wrong value.
+    {"field-more-files", "the header counts one file more than the payload holds"},
+    {"field-fewer-files", "the header counts one file fewer than the payload holds"},
+    {"field-payload-larger", "the header's payload size is one byte larger than what is stored"},
+    {"field-payload-smaller", "the header's payload size is one byte smaller than what is stored"},
+    {"field-payload-huge", "the header's payload size is 2 GiB - 1"},
+    {"field-payload-negative", "the header's payload size is -1"},
+    {"field-every-flag", "every option bit of the header is set"},
+    {"field-stub-checksum", "the header's checksum of the executable image is off by one (code 40)"},
+    {"field-no-directory", "the header's default directory is empty"},
+    {"field-no-name", "the header's product name is empty"},
 };
 const size_t damage_place_count = sizeof damage_places / sizeof damage_places[0];
 
@@ -82,6 +94,48 @@ void damage_container(Installer& installer, const std::string& place) {
     save(installer.path, file);
 }
 
+// The header decoded, one field changed, and sealed again under its new key;
+// what follows it (the stored payload, the disks) stays as it was.
+void damage_header_field(Installer& installer, const std::string& place) {
+    ArchiveHeader& header = installer.header;
+    if (place == "field-more-files") {
+        header.file_count += 1;
+    } else if (place == "field-fewer-files") {
+        header.file_count -= 1;
+    } else if (place == "field-payload-larger") {
+        header.payload_size += 1;
+    } else if (place == "field-payload-smaller") {
+        header.payload_size -= 1;
+    } else if (place == "field-payload-huge") {
+        header.payload_size = i32_max;
+    } else if (place == "field-payload-negative") {
+        header.payload_size = -1;
+    } else if (place == "field-every-flag") {
+        header.flags = 0xFFFFFFFFu;
+    } else if (place == "field-stub-checksum") {
+        header.stub_checksum += 1;
+    } else if (place == "field-no-directory") {
+        header.default_directory = String();
+    } else if (place == "field-no-name") {
+        header.product_name = String();
+    }
+    Bytes plain_header = encode_header(header);
+    u32 key = checksum_of(plain_header);
+    Bytes block = compress_block(plain_header.data(), plain_header.size(), CompressionLevel::fast);
+    scramble_dword(block, key);
+    const Bytes& old = installer.executable;
+    size_t start = static_cast<size_t>(installer.archive_offset);
+    Bytes file(old.begin(), old.begin() + static_cast<long>(start));
+    u8 words[12];
+    store_le32(words, archive_magic);
+    store_le32(words + 4, static_cast<u32>(block.size()));
+    store_le32(words + 8, key);
+    file.insert(file.end(), words, words + 12);
+    file.insert(file.end(), block.begin(), block.end());
+    file.insert(file.end(), old.begin() + installer.payload_start, old.end());
+    save(installer.path, file);
+}
+
 void damage_record(Installer& installer, const std::string& place) {
     GatheredPayload gathered = gather_stored_payload(installer);
     Bytes plain = plain_payload(installer, gathered.stored);
@@ -123,6 +177,8 @@ void damage_installer(const std::string& path, const std::string& place) {
     Installer installer = open_installer(path);
     if (place.compare(0, 7, "record-") == 0) {
         damage_record(installer, place);
+    } else if (place.compare(0, 6, "field-") == 0) {
+        damage_header_field(installer, place);
     } else {
         damage_container(installer, place);
     }

@@ -38,6 +38,8 @@ std::string text_of(const String& text) { return std::string(text.text(), static
 
 }  // namespace
 
+bool read_installer_file(const std::string& path, Bytes& out) { return read_whole_file(path, out); }
+
 ArchiveProblem ArchiveProblem::corrupt(i32 code) {
     const char* meaning = corrupt_code_meaning(code);
     return ArchiveProblem(code, "corrupt archive, error code " + std::to_string(code) +
@@ -49,7 +51,7 @@ Installer open_installer(const std::string& path) {
     installer.path = path;
     if (!read_whole_file(path, installer.executable)) throw ArchiveProblem(0, "cannot read " + path);
     MemoryInput input(installer.executable.data(), static_cast<i32>(installer.executable.size()));
-    i32 result = read_archive_header(input, installer.archive_offset, installer.header);
+    i32 result = read_archive_header(input, installer.archive_offset, installer.archive_end, installer.header);
     if (result == archive_absent) throw ArchiveProblem(0, "no installation archive present");
     // A file that is no Windows program at all is not a damaged installer.
     const Bytes& exe = installer.executable;
@@ -64,7 +66,7 @@ GatheredPayload gather_stored_payload(const Installer& installer) {
     GatheredPayload gathered;
     const Bytes& exe = installer.executable;
     const int64_t payload_size = installer.header.payload_size;
-    int64_t chunk = static_cast<int64_t>(exe.size()) - installer.payload_start - trailer_size;
+    int64_t chunk = static_cast<int64_t>(installer.archive_end) - installer.payload_start - trailer_size;
     if (chunk > 0) {
         auto start = exe.begin() + installer.payload_start;
         gathered.stored.assign(start, start + chunk);
@@ -127,8 +129,11 @@ std::vector<Record> read_records(const Installer& installer, const Bytes& stored
 }
 
 i32 check_stub(const Installer& installer) {
-    u32 sum = block_checksum(installer.executable.data(), installer.archive_offset);
-    return sum == installer.header.stub_checksum ? 0 : corrupt::image_checksum;
+    const u8* image = installer.executable.data();
+    u32 expected = installer.header.stub_checksum;
+    bool sound = image_checksum(image, installer.archive_offset) == expected ||
+                 block_checksum(image, installer.archive_offset) == expected;
+    return sound ? 0 : corrupt::image_checksum;
 }
 
 std::string date_text(const DateTime& date) {

@@ -29,6 +29,9 @@ struct Installer {
     std::string path;
     Bytes executable;
     i32 archive_offset = 0;
+    // Where the trailer ends: the file's end, or where a signature's
+    // certificate table starts.
+    i32 archive_end = 0;
     // Where the payload's first part starts, just behind the header block.
     i32 payload_start = 0;
     ArchiveHeader header;
@@ -55,6 +58,9 @@ struct GatheredPayload {
 // is no installer (no archive, or a damaged container or header).
 Installer open_installer(const std::string& path);
 
+// The file's bytes, or false when it cannot be read.
+bool read_installer_file(const std::string& path, Bytes& out);
+
 // The payload from behind the header, then from Disk2.SEA, Disk3.SEA...
 // beside the executable, until payload_size bytes are there: a missing or
 // empty disk is an ArchiveProblem without code.
@@ -64,7 +70,9 @@ GatheredPayload gather_stored_payload(const Installer& installer);
 // checked like the installer checks it (70 to 100, then the kind, 110).
 std::vector<Record> read_records(const Installer& installer, const Bytes& stored);
 
-// The executable image's checksum against stub_checksum: 0 or code 40.
+// The executable image's checksum against stub_checksum: 0 or code 40. The
+// checksum is taken with the PE header's CheckSum and security entry read as
+// zero; installers built before that rule summed them too, and pass as well.
 i32 check_stub(const Installer& installer);
 
 // The plain payload bytes, for tools that rewrite an installer.

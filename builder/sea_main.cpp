@@ -10,6 +10,7 @@
 #include "builder/build.h"
 #include "builder/damage.h"
 #include "builder/extract.h"
+#include "builder/signing.h"
 #include "builder/starter.h"
 #include "builder/try.h"
 
@@ -37,7 +38,8 @@ namespace {
 const char version_text[] = "sea 0.1.0\n";
 
 const char usage_text[] =
-    "usage: sea build MANIFEST [-o FILE] [--level fast|best] [--disk-size SIZE] [--stub FILE]\n"
+    "usage: sea build MANIFEST [-o FILE] [--level fast|best] [--disk-size SIZE] [--stub FILE] [SIGNING]\n"
+    "       sea sign FILE SIGNING              (signs an installer built earlier; the disks stay as they are)\n"
     "       sea check MANIFEST [--stub FILE]   (every check of build, and what would be packed; writes nothing)\n"
     "       sea init [DIR]                     (a commented setup.toml to start from, and a files/ folder)\n"
     "       sea info FILE\n"
@@ -49,11 +51,13 @@ const char usage_text[] =
     "                                          the installation added and the uninstallation left behind)\n"
     "       sea damage FILE PLACE      (for tests; sea damage --list names the places)\n"
     "       sea help | sea COMMAND --help | sea --version\n"
+    "SIGNING is --sign-cert FILE --sign-key FILE [--sign-pass PASSWORD] [--timestamp URL], through osslsigncode.\n"
     "Options take their value as the next word or after '=' (--level=best). A SIZE is bytes, or a number\n"
     "with KB or MB (1000 and 1,000,000 bytes) or KiB or MiB (1024 and 1,048,576 bytes).\n";
 
 const char* const option_names =
-    "-o, -C, --stub, --disk-size, --level, --robot, --template, --keep, --timeout, --help";
+    "-o, -C, --stub, --disk-size, --level, --sign-cert, --sign-key, --sign-pass, --timestamp, --robot, --template, "
+    "--keep, --timeout, --help";
 
 // What the foundation's fatal report carries out of the code below it.
 class FatalReport : public std::runtime_error {
@@ -71,6 +75,7 @@ struct Arguments {
     std::string output;
     std::string directory = ".";
     std::string stub;
+    SigningOptions signing;
     PackOptions pack;
     TryOptions trial;
     bool level_given = false;
@@ -133,6 +138,14 @@ Arguments parse_arguments(int argc, char** argv) {
             long seconds = strtol(text.c_str(), &end, 10);
             if (*end || seconds < 1 || seconds > 3600) throw UsageError("--timeout is a number of seconds from 1 to 3600");
             arguments.trial.timeout = static_cast<int>(seconds);
+        } else if (word == "--sign-cert") {
+            arguments.signing.certificate = value();
+        } else if (word == "--sign-key") {
+            arguments.signing.key = value();
+        } else if (word == "--sign-pass") {
+            arguments.signing.password = value();
+        } else if (word == "--timestamp") {
+            arguments.signing.timestamp_url = value();
         } else if (word == "--disk-size") {
             arguments.pack.disk_size = parse_size(value());
         } else if (word == "--level") {
@@ -316,6 +329,7 @@ int build(const Arguments& arguments) {
     BuildSummary summary =
         build_installer(manifest, load_stub(arguments), output, pack, dates, progress, runner);
     if (terminal) fprintf(stderr, "\r\033[K");
+    if (arguments.signing.requested()) sign_installer(output, arguments.signing);
     printf("%s: %s, payload %s stored in %s, %zu part%s\n", output.c_str(), counted(summary.files, "file").c_str(),
            amount(summary.plain_payload).c_str(), amount(summary.stored_payload).c_str(), summary.disks + 1,
            summary.disks ? "s" : "");
@@ -395,6 +409,7 @@ int info(const Arguments& arguments) {
     printf("stub checksum      0x%08X\n", h.stub_checksum);
     printf("file count         %d\n", h.file_count);
     printf("payload size       %d\n", h.payload_size);
+    printf("signature          %s\n", signature_summary(check_signature(installer.path, installer.executable)).c_str());
     const std::pair<const char*, const String*> texts[] = {
         {"publisher", &h.publisher},          {"product name", &h.product_name},
         {"start menu folder", &h.start_menu_folder}, {"default directory", &h.default_directory},
@@ -423,6 +438,15 @@ int list(const Arguments& arguments) {
 int verify(const Arguments& arguments) {
     expect_words(arguments, 1);
     const std::string& path = arguments.words[0];
+    // The signature first, so that a changed byte is named both as a broken
+    // signature and with the archive's own code.
+    Bytes file;
+    bool signature_broken = false;
+    if (read_installer_file(path, file)) {
+        SignatureCheck signature = check_signature(path, file);
+        printf("%s: %s\n", path.c_str(), signature_summary(signature).c_str());
+        signature_broken = signature.broken();
+    }
     Installer installer = open_installer(path);
     if (check_stub(installer)) {
         ArchiveProblem problem = ArchiveProblem::corrupt(corrupt::image_checksum);
@@ -439,6 +463,15 @@ int verify(const Arguments& arguments) {
     }
     printf("%s: sound, %s; payload %d bytes (%s)\n", path.c_str(), counted(records.size(), "file").c_str(),
            installer.header.payload_size, parts.c_str());
+    if (signature_broken) throw ArchiveProblem(0, "the archive is sound, but the signature is broken");
+    return 0;
+}
+
+int sign(const Arguments& arguments) {
+    expect_words(arguments, 1);
+    if (!arguments.signing.requested()) throw UsageError("sign needs --sign-cert FILE and --sign-key FILE");
+    sign_installer(arguments.words[0], arguments.signing);
+    printf("%s: signed\n", arguments.words[0].c_str());
     return 0;
 }
 
@@ -482,6 +515,7 @@ int run(int argc, char** argv) {
     if (command == "info") return info(arguments);
     if (command == "list") return list(arguments);
     if (command == "verify") return verify(arguments);
+    if (command == "sign") return sign(arguments);
     if (command == "extract") return extract(arguments);
     if (command == "damage") return damage(arguments);
     if (command == "try") {

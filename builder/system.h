@@ -41,11 +41,14 @@ bool replace_file(const std::string& from, const std::string& to);
 std::string last_system_error();
 
 // Runs a program, found on PATH when its name has no slash, with input on
-// its standard input; what it writes to its standard output is collected in
-// output (or goes where the tool's goes, when output is null); its standard
-// error goes where the tool's goes. Returns its exit status, or -1 when it
-// cannot be run (on systems where the tool runs no programs, always).
-int run_program(const std::vector<std::string>& words, const std::string& input, std::string* output);
+// its standard input, and waits for it; what it writes to its standard
+// output is collected in output (or goes where the tool's goes, when output
+// is null), and so is its standard error with with_errors, interleaved as
+// written; else that goes where the tool's goes. Returns its exit status, or
+// -1 when it cannot be run (on systems where the tool runs no programs,
+// always).
+int run_program(const std::vector<std::string>& words, const std::string& input, std::string* output,
+                bool with_errors = false);
 // The path of the running tool's own program.
 std::string own_program();
 // True when a program of that name is on PATH.

@@ -103,7 +103,8 @@ std::string folder_of(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-int run_program(const std::vector<std::string>& words, const std::string& input, std::string* output) {
+int run_program(const std::vector<std::string>& words, const std::string& input, std::string* output,
+                bool with_errors) {
     int to_child[2], from_child[2];
     if (pipe(to_child) != 0) return -1;
     if (pipe(from_child) != 0) {
@@ -115,6 +116,7 @@ int run_program(const std::vector<std::string>& words, const std::string& input,
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, to_child[0], 0);
     if (output) posix_spawn_file_actions_adddup2(&actions, from_child[1], 1);
+    if (output && with_errors) posix_spawn_file_actions_adddup2(&actions, from_child[1], 2);
     for (int fd : {to_child[0], to_child[1], from_child[0], from_child[1]}) posix_spawn_file_actions_addclose(&actions, fd);
     std::vector<char*> argv;
     for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
@@ -128,6 +130,7 @@ int run_program(const std::vector<std::string>& words, const std::string& input,
     if (started != 0) {
         close(to_child[1]);
         close(from_child[0]);
+        if (output) *output = "cannot run " + words[0] + ": " + strerror(started);
         errno = started;
         return -1;
     }
@@ -153,7 +156,7 @@ int run_program(const std::vector<std::string>& words, const std::string& input,
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string own_program() {

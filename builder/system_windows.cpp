@@ -86,7 +86,7 @@ std::string folder_of(const std::string& path) {
 
 // sea.exe builds, checks and reads installers; trying one needs Wine, which
 // runs on Linux.
-int run_program(const std::vector<std::string>&, const std::string&, std::string*) { return -1; }
+int run_program(const std::vector<std::string>&, const std::string&, std::string*, bool) { return -1; }
 
 std::string own_program() {
     char path[MAX_PATH];

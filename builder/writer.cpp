@@ -12,6 +12,11 @@
 
 namespace {
 
+const int64_t signing_alignment = 8;
+
+// The n-th byte of the filler behind the header's fields.
+u8 filler_byte(size_t n) { return static_cast<u8>((n * 167 + 89) ^ (n >> 3) * 29); }
+
 void put_word(Bytes& out, u32 value) {
     u8 bytes[4];
     store_le32(bytes, value);
@@ -45,12 +50,15 @@ void split_payload(const Bytes& stored, size_t overhead, int64_t disk_size, size
                    std::vector<Bytes>& disks) {
     first = stored.size();
     if (disk_size <= 0) return;
-    if (static_cast<int64_t>(overhead) > disk_size) {
+    // The executable's length stays a multiple of 8 (see pack_installer);
+    // the disks are no programs and are filled to the size.
+    int64_t executable_size = disk_size - disk_size % signing_alignment;
+    if (static_cast<int64_t>(overhead) > executable_size) {
         throw BuildError("the disk size " + std::to_string(disk_size) +
                          " is smaller than the installer program with its header (" + std::to_string(overhead) +
                          " bytes)");
     }
-    first = std::min(stored.size(), static_cast<size_t>(disk_size) - overhead);
+    first = std::min(stored.size(), static_cast<size_t>(executable_size) - overhead);
     for (size_t at = first; at < stored.size();) {
         size_t n = std::min(stored.size() - at, static_cast<size_t>(disk_size));
         disks.emplace_back(stored.begin() + static_cast<long>(at), stored.begin() + static_cast<long>(at + n));
@@ -114,29 +122,51 @@ InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, const By
         throw BuildError("the payload is too large: " + std::to_string(stored.size()) + " bytes, at most " +
                          std::to_string(i32_max));
     header.payload_size = static_cast<i32>(stored.size());
-    header.stub_checksum = checksum_of(stub);
 
-    Bytes plain_header = encode_header(header);
-    u32 key = checksum_of(plain_header);
-    Bytes header_block = compress_block(plain_header.data(), plain_header.size(), options.level);
-    scramble_dword(header_block, key);
-
-    size_t overhead = stub.size() + archive_start_size + header_block.size() + trailer_size;
-    InstallerParts parts;
+    // A signing tool pads the file to a multiple of 8 before it appends the
+    // certificate table, which would part the trailer from the table. So the
+    // length is made a multiple of 8 here, first with bytes behind the plain
+    // header's last field, which the installer never reads: that keeps the
+    // image, and so the uninstaller copy, the installer program byte for
+    // byte. Zeros there would only lengthen one match, so the filler is a
+    // fixed sequence that does not compress; the block still grows unevenly,
+    // hence the trials. Should none fit, zero bytes behind the image come next.
+    Bytes image = stub;
+    Bytes header_block;
+    u32 key = 0;
+    size_t overhead = 0;
     size_t first = 0;
-    split_payload(stored, overhead, options.disk_size, first, parts.disks);
+    InstallerParts parts;
+    const size_t header_paddings = 64;
+    for (bool aligned = false; !aligned;) {
+        if (image.size() == stub.size() + signing_alignment)
+            throw BuildError("no padding makes the installer's length a multiple of 8");
+        header.stub_checksum = image_checksum(image.data(), static_cast<i32>(image.size()));
+        Bytes plain_header = encode_header(header);
+        for (size_t padding = 0; padding < header_paddings && !aligned; ++padding) {
+            key = checksum_of(plain_header);
+            header_block = compress_block(plain_header.data(), plain_header.size(), options.level);
+            scramble_dword(header_block, key);
+            overhead = image.size() + archive_start_size + header_block.size() + trailer_size;
+            parts.disks.clear();
+            split_payload(stored, overhead, options.disk_size, first, parts.disks);
+            aligned = (overhead + first) % signing_alignment == 0;
+            plain_header.push_back(filler_byte(padding));
+        }
+        if (!aligned) image.push_back(0);
+    }
     if (overhead + first > static_cast<size_t>(i32_max))
         throw BuildError("the installer would be larger than 2 GiB; give a disk size");
 
     Bytes& exe = parts.executable;
     exe.reserve(overhead + first);
-    append(exe, stub);
+    append(exe, image);
     put_word(exe, archive_magic);
     put_word(exe, static_cast<u32>(header_block.size()));
     put_word(exe, key);
     append(exe, header_block);
     exe.insert(exe.end(), stored.begin(), stored.begin() + static_cast<long>(first));
-    put_word(exe, static_cast<u32>(stub.size()));
+    put_word(exe, static_cast<u32>(image.size()));
     return parts;
 }
 

@@ -55,7 +55,9 @@ const size_t record_fixed_size = 4 + 4 + 4 + 4 + date_record_size + 2;
 // and the rest are the caller's. The header block is compressed and then
 // scrambled with the plain header's checksum as its key; the payload is
 // compressed and scrambled with the low byte of its stored size when the
-// flags ask for it.
+// flags ask for it. Zero bytes behind the plain header's fields make the
+// executable's length a multiple of 8, as signing tools want it; with disks,
+// the executable's share is held to the largest such length.
 InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, const Bytes& plain_payload,
                               const PackOptions& options);
 

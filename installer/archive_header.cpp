@@ -4,8 +4,8 @@
 // mode, and the product's name unless /n: gave one).
 #include "installer/installer.h"
 
-void load_archive_header(File& archive_file, i32& archive_offset, ArchiveHeader& header) {
-    i32 result = read_archive_header(archive_file, archive_offset, header);
+void load_archive_header(File& archive_file, i32& archive_offset, i32& archive_end, ArchiveHeader& header) {
+    i32 result = read_archive_header(archive_file, archive_offset, archive_end, header);
     if (result == archive_absent) fatal_error("%s", no_archive_text);
     if (result != archive_loaded) corrupt_archive(result);
     if (header.flags & header_flag::automatic) automatic = true;

@@ -33,10 +33,10 @@ void open_disk(File& archive_file, const String& path, i32 disk) {
 
 }  // namespace
 
-void gather_payload(File& archive_file, i32 payload_size, ByteBuffer& payload) {
+void gather_payload(File& archive_file, i32 archive_end, i32 payload_size, ByteBuffer& payload) {
     i32 disk = 1;
     i32 done = 0;
-    i32 chunk = archive_file.size() - archive_file.tell() - trailer_size;
+    i32 chunk = archive_end - archive_file.tell() - trailer_size;
     for (;;) {
         set_progress(gathering_percent(done, payload_size));
         if (chunk > 0) {

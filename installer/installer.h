@@ -35,6 +35,7 @@ struct InstallSession {
     String self_path;           // the running executable
     File archive_file;          // the running executable, open for reading
     i32 archive_offset = 0;     // where the archive starts: the length of the executable image
+    i32 archive_end = 0;        // where the trailer ends: the file's end, or a certificate table's start
     ArchiveHeader header;       // the archive's decoded settings
     String shared_path;         // the product's shared folder, with uninstall_support
     bool reinstall = false;     // the run copies over a previous installation
@@ -112,13 +113,14 @@ void open_self(InstallSession& session);
 // The archive. Each returns only when its part is sound; a damaged archive
 // ends the run with the corrupt-archive report and its code.
 // Finds the archive behind the open executable and loads its header; the file
-// is left just behind the header block. A trailer of 0 is the "no
-// installation archive present" report.
-void load_archive_header(File& archive_file, i32& archive_offset, ArchiveHeader& header);
+// is left just behind the header block, and archive_end is where the trailer
+// ends (in front of a signature's certificate table). A trailer of 0 is the
+// "no installation archive present" report.
+void load_archive_header(File& archive_file, i32& archive_offset, i32& archive_end, ArchiveHeader& header);
 // Reads the payload from behind the header and from Disk2.SEA, Disk3.SEA...
 // beside the program, asking for each disk until it can be opened; closes
 // the file. The progress bar goes from 5 to 45.
-void gather_payload(File& archive_file, i32 payload_size, ByteBuffer& payload);
+void gather_payload(File& archive_file, i32 archive_end, i32 payload_size, ByteBuffer& payload);
 // Decodes the gathered bytes when the flags say they are compressed, and
 // leaves the position at 0.
 void decode_payload(ByteBuffer& payload, u32 flags);

@@ -13,7 +13,7 @@ CORE_NORETURN void run_uninstall() {
 CORE_NORETURN void run_install(InstallSession& session) {
     find_self_path(session);
     open_self(session);
-    load_archive_header(session.archive_file, session.archive_offset, session.header);
+    load_archive_header(session.archive_file, session.archive_offset, session.archive_end, session.header);
     run_pre_installation(session);
     extract_and_store(session);
     register_installation(session);

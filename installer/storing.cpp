@@ -129,7 +129,9 @@ void install_uninstaller(InstallSession& session) {
     session.uninstaller_path = join_path(session.directory.text(), uninstaller_file_name);
     ByteBuffer image;
     if (!session.archive_file.read_range(image, 0, session.archive_offset)) corrupt_archive(corrupt::image_unreadable);
-    if (buffer_checksum(image) != header.stub_checksum) corrupt_archive(corrupt::image_checksum);
+    if (image_checksum(image.data(), image.size()) != header.stub_checksum) corrupt_archive(corrupt::image_checksum);
+    // A signed installer's security entry names a table the copy does not carry.
+    clear_absent_certificate(image.data(), image.size());
     {
         // A tie keeps the uninstaller that is there; only an older one goes.
         File existing;
@@ -177,7 +179,7 @@ void extract_and_store(InstallSession& session) {
     if (uninstall_support) install_uninstaller(session);
     set_status("Extracting files...");
     ByteBuffer payload;
-    gather_payload(session.archive_file, session.header.payload_size, payload);
+    gather_payload(session.archive_file, session.archive_end, session.header.payload_size, payload);
     decode_payload(payload, session.header.flags);
     set_status("Storing files...");
     store_entries(session, payload);

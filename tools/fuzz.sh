@@ -25,7 +25,7 @@ flags="-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recov
 # The decoder with what it needs of the foundation; the fuzz targets bring
 # their own fatal_error.
 codec="$root/foundation/core.cpp $root/foundation/byte_buffer.cpp $root/foundation/string.cpp $root/archive/codec.cpp $root/tests/fuzz/fuzz_fatal.cpp"
-readers="$root/archive/header.cpp $root/archive/entry.cpp $root/archive/format.cpp $root/platform/datetime.cpp"
+readers="$root/archive/header.cpp $root/archive/entry.cpp $root/archive/format.cpp $root/archive/image_fields.cpp $root/platform/datetime.cpp"
 compressor=""
 for unit in block_writer compressor fast_parser match_finder optimal_parser reference_parser; do
     compressor="$compressor $root/builder/$unit.cpp"

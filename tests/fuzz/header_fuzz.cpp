@@ -1,8 +1,9 @@
 // The header reader on arbitrary bytes, both ways it meets them: a whole
-// file behind read_archive_header (trailer, magic, length, key and block),
-// and, for half the inputs, a plain header sealed with its own checksum, so
-// that the fuzzer reaches the field readers behind the check that random
-// bytes almost never pass. A sound header must have read within its block;
+// file behind read_archive_header (the PE header's certificate table that
+// may end the archive, trailer, magic, length, key and block), and, for half
+// the inputs, a plain header sealed with its own checksum, so that the
+// fuzzer reaches the field readers behind the check that random bytes almost
+// never pass. A sound header must have read within its block;
 // a text's length must match what it holds. The buffers live outside the
 // jump's reach, so that a corrupt block's report leaks nothing of ours.
 #include "archive/codec.h"
@@ -59,11 +60,17 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
     } else {
         MemoryInput input(data + 1, static_cast<i32>(size - 1));
         i32 offset = 0;
-        i32 result = read_archive_header(input, offset, header);
+        i32 end = 0;
+        i32 result = read_archive_header(input, offset, end, header);
+        if (end < 0 || end > input.size()) abort();
         if (result == archive_loaded) {
-            if (offset < 0 || offset >= input.size() || input.tell() > input.size()) abort();
+            if (offset < 0 || offset >= end || input.tell() > end) abort();
             check_header(header);
         }
+        // The image's PE fields, read in place and cleared in the
+        // uninstaller's copy, on the same bytes.
+        image_checksum(block.data(), block.size());
+        clear_absent_certificate(block.data(), block.size());
     }
     fatal_return = nullptr;
     return 0;

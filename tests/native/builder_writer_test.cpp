@@ -51,7 +51,10 @@ TEST_F(Builds, WhatIsWrittenReadsBackThroughTheInstallersReaders) {
         build_from(demo_manifest(c.flags), output, pack);
 
         Installer installer = open_installer(output);
+        // The image is the stub itself; zero bytes behind the header's
+        // fields make the file's length a multiple of 8 for a signing tool.
         EXPECT_EQ(installer.archive_offset, static_cast<i32>(test_stub().bytes.size())) << c.what;
+        EXPECT_EQ(installer.executable.size() % 8, 0u) << c.what;
         EXPECT_STREQ(installer.header.product_name.text(), "Demo") << c.what;
         EXPECT_STREQ(installer.header.readme_text.text(), "Read me") << c.what;
         EXPECT_EQ(installer.header.file_count, 4) << c.what;
@@ -96,29 +99,41 @@ TEST_F(Builds, ADiskSizeSplitsThePayloadWhereTheInstallerGathersIt) {
     Installer whole = open_installer(path("whole/setup.exe"));
     const size_t overhead = static_cast<size_t>(whole.payload_start) + trailer_size;
     const size_t payload = static_cast<size_t>(whole.header.payload_size);
-    // With no room beside the program, every payload byte goes to a disk.
-    std::vector<size_t> all_on_disks = {0};
-    for (size_t left = payload; left > 0; left -= std::min(left, overhead)) all_on_disks.push_back(std::min(left, overhead));
+    auto up8 = [](size_t n) { return (n + 7) / 8 * 8; };
+    // Where the payload must lie for a disk size, given the program and its
+    // header (which may hold a few bytes less padding than the whole build's):
+    // the executable is as long as the size allows in multiples of 8, so that
+    // a signing tool adds no padding; the disks are filled to the size.
+    auto layout = [payload](size_t disk_size, size_t own_overhead) {
+        size_t first = std::min(payload, disk_size / 8 * 8 - own_overhead);
+        std::vector<size_t> parts = {first};
+        for (size_t left = payload - first; left > 0; left -= std::min(left, disk_size))
+            parts.push_back(std::min(left, disk_size));
+        return parts;
+    };
     struct Case {
         const char* what;
         size_t disk_size;
-        std::vector<size_t> parts;  // bytes of payload in the executable, then each disk
+        size_t part_count;
     };
     const Case cases[] = {
-        {"everything fits the executable", overhead + payload, {payload}},
-        {"three parts", overhead + 3000, {3000, 3000 + overhead, payload - 6000 - overhead}},
-        {"no payload byte in the executable", overhead, all_on_disks},
+        {"everything fits the executable", overhead + payload, 1},
+        {"three parts", up8(overhead + 3000), 3},
+        {"a size not a multiple of 8 holds back the executable, not the disks", up8(overhead + 3000) + 5, 3},
+        {"a few payload bytes beside the program", up8(overhead), payload / up8(overhead) + 2},
     };
     for (const Case& c : cases) {
-        const std::vector<size_t>& parts = c.parts;
         PackOptions pack;
         pack.disk_size = static_cast<int64_t>(c.disk_size);
         std::string output = path(std::string(c.what) + "/setup.exe");
         build_from(manifest, output, pack);
         Installer installer = open_installer(output);
         GatheredPayload gathered = gather_stored_payload(installer);
+        std::vector<size_t> parts = layout(c.disk_size, static_cast<size_t>(installer.payload_start) + trailer_size);
         EXPECT_EQ(gathered.part_sizes, parts) << c.what;
+        EXPECT_EQ(parts.size(), c.part_count) << c.what;
         EXPECT_LE(bytes_of(output).size(), c.disk_size) << c.what;
+        EXPECT_EQ(bytes_of(output).size() % 8, 0u) << c.what;
         for (size_t n = 2; n <= parts.size(); ++n) {
             EXPECT_LE(bytes_of(path(std::string(c.what) + "/Disk" + std::to_string(n) + ".SEA")).size(), c.disk_size)
                 << c.what << " disk " << n;

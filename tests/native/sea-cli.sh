@@ -101,7 +101,7 @@ done <<'ROWS'
 2|--disk-size needs a size|build p/app.toml --disk-size=1KiB2
 2|--disk-size needs a size|build p/app.toml --disk-size 3GB
 2|--disk-size needs a size|build p/app.toml --disk-size 12parsecs
-2|the options are -o, -C, --stub, --disk-size, --level, --robot, --template, --keep, --timeout, --help|build p/app.toml --levl=fast
+2|the options are -o, -C, --stub, --disk-size, --level, --sign-cert, --sign-key, --sign-pass, --timestamp, --robot, --template, --keep, --timeout, --help|build p/app.toml --levl=fast
 0|1 file|build p/quoted-date.toml -o quoted.exe
 0|2024-06-01 12:00:00|list quoted.exe
 0|1 file|build p/quoted-day.toml -o quoted-day.exe

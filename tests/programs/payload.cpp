@@ -17,9 +17,9 @@ int WINAPI WinMain(HINSTANCE module_instance, HINSTANCE, LPSTR command_text, int
     start_up(module_instance);
     InstallSession session;
     if (!session.archive_file.open_for_reading(path.text(), false)) fatal_error("cannot open %s", path.text());
-    load_archive_header(session.archive_file, session.archive_offset, session.header);
+    load_archive_header(session.archive_file, session.archive_offset, session.archive_end, session.header);
     ByteBuffer payload;
-    gather_payload(session.archive_file, session.header.payload_size, payload);
+    gather_payload(session.archive_file, session.archive_end, session.header.payload_size, payload);
     decode_payload(payload, session.header.flags);
     String text;
     text.format("product \"%s\", automatic %s\n%d records", product_name.text(), automatic ? "yes" : "no",

@@ -12,7 +12,8 @@
 //                        record its title, texts and buttons; it becomes the
 //                        current window
 //   press CAPTION        press a button of the current window by caption
-//                        (without its & marker) or by ID as #N
+//                        (without its & marker) or by ID as #N; with
+//                        choices A|B|C, the first that the window has
 //   esc                  send the Esc key to the current window
 //   close                send the close command to the current window
 //   leave                leave the current window open and go on
@@ -319,10 +320,21 @@ BOOL CALLBACK match_button(HWND control, LPARAM parameter) {
     return FALSE;
 }
 
+// "press Abort|OK" presses the first of the buttons that the window has: a
+// script that answers whatever box comes (the damage campaign's).
 void press(int step, const char* line, const char* which) {
     require_current(step, line);
-    ButtonQuery query = {which, which[0] == '#' ? atoi(which + 1) : -1, nullptr};
-    EnumChildWindows(current_window, match_button, reinterpret_cast<LPARAM>(&query));
+    ButtonQuery query = {nullptr, -1, nullptr};
+    char choices[256];
+    snprintf(choices, sizeof choices, "%s", which);
+    // Not strtok: the script's lines are being read with it.
+    for (char* choice = choices; choice && !query.found;) {
+        char* bar = strchr(choice, '|');
+        if (bar) *bar = 0;
+        query = {choice, choice[0] == '#' ? atoi(choice + 1) : -1, nullptr};
+        EnumChildWindows(current_window, match_button, reinterpret_cast<LPARAM>(&query));
+        choice = bar ? bar + 1 : nullptr;
+    }
     if (!query.found) fail("step %d (%s): the current window has no such button", step, line);
     // Posted, not sent: the program may open its next box from inside the
     // handler, and a sent message would wait for that box to close.

@@ -118,6 +118,7 @@ stub date          2000-01-01 00:00:00
 stub checksum      0x79E35DE5
 file count         1
 payload size       51
+signature          not signed
 publisher          "Own Vendor"
 product name       "Own Product"
 start menu folder  ""
