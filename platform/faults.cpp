@@ -84,18 +84,21 @@ bool holds_text(const char* subject, const char* text) {
     return false;
 }
 
-// The rule that makes this call fail, or null when it is to go through.
+// The rule that makes this call fail, or null when it is to go through. Every
+// rule that matches counts the call, so rules on one call do not hide each
+// other.
 Fault* failing(CallId call, const char* subject, const char* other = nullptr) {
+    Fault* failed = nullptr;
     for (int i = 0; i < fault_count; ++i) {
         Fault& fault = faults[i];
         if (fault.call != call || !(holds_text(subject, fault.text) || holds_text(other, fault.text))) continue;
         if (fault.passed < fault.after) {
             ++fault.passed;
-            return nullptr;
+        } else if (!failed) {
+            failed = &fault;
         }
-        return &fault;
     }
-    return nullptr;
+    return failed;
 }
 
 const char* path_of(HANDLE handle) {
@@ -164,24 +167,27 @@ HANDLE WINAPI create_file(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATT
 
 BOOL WINAPI write_file(HANDLE handle, LPCVOID block, DWORD count, LPDWORD written, LPOVERLAPPED overlapped) {
     const char* path = path_of(handle);
+    // The rule with the least room left decides how much of the block fits.
+    Fault* full = nullptr;
+    DWORD room = count;
     for (int i = 0; i < fault_count; ++i) {
         Fault& fault = faults[i];
         if (fault.call != call_write_file || !holds_text(path, fault.text)) continue;
-        DWORD room = fault.passed < fault.after ? fault.after - fault.passed : 0;
-        if (count <= room) break;
-        DWORD done = 0;
-        if (room > 0 && !::WriteFile(handle, block, room, &done, overlapped)) return FALSE;
-        fault.passed += done;
-        if (written) *written = done;
-        SetLastError(fault.error);
-        return FALSE;
+        DWORD left = fault.passed < fault.after ? fault.after - fault.passed : 0;
+        if (left < room) {
+            room = left;
+            full = &fault;
+        }
     }
-    BOOL result = ::WriteFile(handle, block, count, written, overlapped);
+    DWORD done = 0;
+    BOOL result = room == 0 || ::WriteFile(handle, block, room, &done, overlapped);
     for (int i = 0; i < fault_count; ++i) {
-        if (faults[i].call == call_write_file && holds_text(path, faults[i].text) && written)
-            faults[i].passed += *written;
+        if (faults[i].call == call_write_file && holds_text(path, faults[i].text)) faults[i].passed += done;
     }
-    return result;
+    if (written) *written = done;
+    if (!result || !full) return result;
+    SetLastError(full->error);
+    return FALSE;
 }
 
 BOOL WINAPI set_file_time(HANDLE handle, const FILETIME* created, const FILETIME* accessed, const FILETIME* written) {
