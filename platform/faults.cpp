@@ -5,7 +5,7 @@
 // The faults come from the environment variable SEA_FAULTS, read once at
 // start, before the run begins. It holds rules separated by ';':
 //
-//     CALL[@TEXT][:after=N][:error=E]
+//     CALL[@TEXT][:after=N][:error=E][:crash]
 //
 // CALL names an entry of the table (CreateFileA, WriteFile, SetFileTime,
 // MoveFileExA, DeleteFileA, CreateDirectoryA, RegCreateKeyExA, RegOpenKeyExA,
@@ -19,7 +19,9 @@
 // to matching files; the write that crosses the limit writes what fits, as a
 // disk that fills up does), every later one fails with the Win32 error E (5,
 // access denied, when not given): the condition lasts, as a full disk stays
-// full. For example
+// full. With :crash the process ends there instead, with exit code 3, as a
+// crash or a power cut would end it (a write first writes what fits). For
+// example
 //
 //     SEA_FAULTS=WriteFile@\big.bin:after=65536:error=112;RegCreateKeyExA@\SharedDLLs:error=5
 //
@@ -58,7 +60,11 @@ struct Fault {
     unsigned long after;  // calls, or bytes for WriteFile, that still succeed
     unsigned long passed;
     DWORD error;
+    bool crash;  // the process ends at the failing call, as if it crashed
 };
+
+// The exit code of a process that a fault ends, which no run of its own has.
+const UINT crashed_exit_code = 3;
 
 const int max_faults = 16;
 Fault faults[max_faults];
@@ -98,6 +104,7 @@ Fault* failing(CallId call, const char* subject, const char* other = nullptr) {
             failed = &fault;
         }
     }
+    if (failed && failed->crash) ExitProcess(crashed_exit_code);
     return failed;
 }
 
@@ -186,6 +193,7 @@ BOOL WINAPI write_file(HANDLE handle, LPCVOID block, DWORD count, LPDWORD writte
     }
     if (written) *written = done;
     if (!result || !full) return result;
+    if (full->crash) ExitProcess(crashed_exit_code);
     SetLastError(full->error);
     return FALSE;
 }
@@ -283,9 +291,12 @@ bool read_option(const char* options, const char* name, unsigned long& out, cons
 void read_rule(char* rule) {
     if (fault_count == max_faults) unreadable(rule);
     Fault& fault = faults[fault_count];
-    char* options = strstr(rule, ":after=");
-    char* error = strstr(rule, ":error=");
-    if (!options || (error && error < options)) options = error;
+    char* options = nullptr;
+    static const char* const option_names[] = {":after=", ":error=", ":crash"};
+    for (const char* option : option_names) {
+        char* found = strstr(rule, option);
+        if (found && (!options || found < options)) options = found;
+    }
     char* at = strchr(rule, '@');
     char* name_end = at && (!options || at < options) ? at : options ? options : rule + strlen(rule);
     int call = 0;
@@ -303,11 +314,14 @@ void read_rule(char* rule) {
     }
     fault.after = 0;
     fault.passed = 0;
+    fault.crash = false;
     unsigned long code = ERROR_ACCESS_DENIED;
     if (options) {
         bool known = read_option(options, ":after=", fault.after, rule);
         known |= read_option(options, ":error=", code, rule);
-        if (!known) unreadable(rule);
+        char* crash = strstr(options, ":crash");
+        fault.crash = crash && (crash[6] == 0 || crash[6] == ':');
+        if (!known && !fault.crash) unreadable(rule);
     }
     fault.error = code;
     ++fault_count;
