@@ -2,7 +2,9 @@
 // written with its date, fonts registered with the system and the shared
 // files counted in the system's reference counts. Failures of single files
 // go to the problem list and the next record follows; a damaged archive or a
-// directory that cannot be made ends the run.
+// directory that cannot be made ends the run. No failure leaves a file cut
+// short behind, and shared files and fonts are never cut short in place even
+// by a crash: a later run compares their dates and may keep what it finds.
 #include "installer/installer.h"
 
 namespace {
