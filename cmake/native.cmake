@@ -46,6 +46,10 @@ if(SEA_WIN32_TREE)
     else()
         set(SEA_WIN32_TESTS ON)
     endif()
+    set(SEA_WIN32_STUBS ${SEA_WIN32_DIR}/installer/sea-stub.exe)
+    if(SEA_WIN32_TESTS)
+        list(APPEND SEA_WIN32_STUBS ${SEA_WIN32_DIR}/installer/sea-stub-faults.exe)
+    endif()
     ExternalProject_Add(win32
         SOURCE_DIR ${CMAKE_SOURCE_DIR}
         BINARY_DIR ${SEA_WIN32_DIR}
@@ -54,6 +58,7 @@ if(SEA_WIN32_TREE)
                    -DSEA_WINE_TEMPLATE=${CMAKE_BINARY_DIR}/wine/template
                    -DSEA_WIN32_TESTS=${SEA_WIN32_TESTS}
         BUILD_ALWAYS ON
+        BUILD_BYPRODUCTS ${SEA_WIN32_STUBS}
         INSTALL_COMMAND ""
         USES_TERMINAL_BUILD ON)
     # The tree whose programs the Wine tests run.
@@ -67,6 +72,7 @@ if(SEA_WIN32_TREE)
                        -DSEA_WINE_TEMPLATE=${CMAKE_BINARY_DIR}/wine/template
             BUILD_ALWAYS ON
             BUILD_BYPRODUCTS ${SEA_WINTEST_DIR}/installer/sea-stub.exe
+                             ${SEA_WINTEST_DIR}/installer/sea-stub-faults.exe
             INSTALL_COMMAND ""
             USES_TERMINAL_BUILD ON)
         set(SEA_WINTEST_TARGET win64)

@@ -72,7 +72,13 @@ extern String browse_result;
 // Extraction and storing.
 void install_uninstaller(InstallSession& session);
 void store_entries(InstallSession& session, ByteBuffer& payload);
+// Writes one file in place and gives it its date; false when it could not
+// (the reason is in problems). A write that fails leaves no file behind.
 bool store_file(const char* path, const ByteBuffer& content, const DateTime& date, String& problems);
+// The same for the files a later run may keep (shared files, fonts): written
+// and dated beside path, then moved over it, so that path never holds a file
+// cut short. The problem texts name path.
+bool store_whole_file(const char* path, const ByteBuffer& content, const DateTime& date, String& problems);
 void count_shared_files(InstallSession& session);
 // The full path of a name in a SharedFiles list. Names are stored as the
 // archive gives them, below the shared folder, and may hold folders of their

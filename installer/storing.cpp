@@ -2,7 +2,9 @@
 // written with its date, fonts registered with the system and the shared
 // files counted in the system's reference counts. Failures of single files
 // go to the problem list and the next record follows; a damaged archive or a
-// directory that cannot be made ends the run.
+// directory that cannot be made ends the run. No failure leaves a file cut
+// short behind, and shared files and fonts are never cut short in place even
+// by a crash: a later run compares their dates and may keep what it finds.
 #include "installer/installer.h"
 
 namespace {
@@ -70,7 +72,10 @@ void store_entry(InstallSession& session, const FileEntry& entry) {
     if (!create_directory(directory.text())) {
         fatal_error("Unable to create directory:\r\n%s\r\n\r\nThe installation program must abort.", directory.text());
     }
-    if (!store_file(destination.text(), entry.content, entry.date, session.problems)) return;
+    bool stored = entry.kind == kind_shared || entry.kind == kind_font
+                      ? store_whole_file(destination.text(), entry.content, entry.date, session.problems)
+                      : store_file(destination.text(), entry.content, entry.date, session.problems);
+    if (!stored) return;
     if (entry.kind == kind_font && !install_font(session, entry)) return;
     if (!(session.header.flags & header_flag::quiet_file_list))
         set_status("%s -> %s", entry.name.text(), destination.text());
@@ -92,6 +97,41 @@ void take_back_references(String old_list, const String& shared_path) {
     }
 }
 
+// The name beside the target under which a shared file or font is written
+// until it is whole and dated.
+const char whole_file_suffix[] = ".part";
+
+// Writes content to written_path and dates it; the problem texts name
+// reported_path, the file the user knows.
+bool write_dated_file(const char* written_path, const char* reported_path, const ByteBuffer& content,
+                      const DateTime& date, String& problems) {
+    File file;
+    if (!file.create(written_path, true)) {
+        problems.append_format("Unable to create file: %s\r\n\r\n", reported_path);
+        return false;
+    }
+    if (!file.write(content.data(), content.size())) {
+        problems.append_format("Unable to write file: %s\r\n\r\n", reported_path);
+        // A file cut short would carry the time of writing as its date, and a
+        // later run would take it for a newer copy and keep it.
+        file.close();
+        delete_file(written_path);
+        return false;
+    }
+    if (date.is_set()) {
+        if (!file.open(written_path, false, true, false)) {
+            problems.append_format("Unable to reopen file: %s\r\n\r\n", reported_path);
+            return false;
+        }
+        if (!file.set_date(date)) {
+            String date_text = date.format();
+            problems.append_format("Failed to set file date:\r\n%s\r\n%s\r\n\r\n", reported_path, date_text.text());
+        }
+    }
+    file.close();
+    return true;
+}
+
 }  // namespace
 
 String shared_file_path(const String& name, const char* shared_path) {
@@ -101,26 +141,23 @@ String shared_file_path(const String& name, const char* shared_path) {
 
 bool store_file(const char* path, const ByteBuffer& content, const DateTime& date, String& problems) {
     if (content.size() < 0) corrupt_archive(corrupt::negative_content_size);
-    File file;
-    if (!file.create(path, true)) {
+    return write_dated_file(path, path, content, date, problems);
+}
+
+bool store_whole_file(const char* path, const ByteBuffer& content, const DateTime& date, String& problems) {
+    if (content.size() < 0) corrupt_archive(corrupt::negative_content_size);
+    String written = String(path) + whole_file_suffix;
+    if (!write_dated_file(written.text(), path, content, date, problems)) {
+        delete_file(written.text());
+        return false;
+    }
+    // A target that another program holds cannot be replaced, as it could
+    // not be created over.
+    if (!replace_file(written.text(), path)) {
+        delete_file(written.text());
         problems.append_format("Unable to create file: %s\r\n\r\n", path);
         return false;
     }
-    if (!file.write(content.data(), content.size())) {
-        problems.append_format("Unable to write file: %s\r\n\r\n", path);
-        return false;
-    }
-    if (date.is_set()) {
-        if (!file.open(path, false, true, false)) {
-            problems.append_format("Unable to reopen file: %s\r\n\r\n", path);
-            return false;
-        }
-        if (!file.set_date(date)) {
-            String date_text = date.format();
-            problems.append_format("Failed to set file date:\r\n%s\r\n%s\r\n\r\n", path, date_text.text());
-        }
-    }
-    file.close();
     return true;
 }
 

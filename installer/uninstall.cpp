@@ -148,6 +148,10 @@ void release_shared_files(Removal& removal) {
         offer_shared_file(path, removal.shared_path);
     }
     close_key();
+    // Every reference is given back now, whatever happens to the rest: a
+    // second attempt after a later failure must not lower the counts again,
+    // which would take the file away from the products still using it.
+    delete_value("SharedFiles");
 }
 
 void remove_registry_path(String path, bool current_user) {

@@ -5,6 +5,7 @@
 // because callers put it into their own messages and no error code is kept
 // anywhere else. The internal check names this source unit "gfile".
 #include "platform/file.h"
+#include "platform/system_calls.h"
 
 #include <stdio.h>
 
@@ -19,7 +20,7 @@ bool File::open(const char* path, bool read, bool write, bool exclusive) {
     close();
     name.assign(path);
     DWORD access = (read ? GENERIC_READ : 0) | (write ? GENERIC_WRITE : 0);
-    HANDLE opened = CreateFileA(path, access, exclusive ? 0 : share_all, nullptr, OPEN_EXISTING,
+    HANDLE opened = system_call(CreateFileA)(path, access, exclusive ? 0 : share_all, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE) return false;
     handle = opened;
@@ -31,7 +32,7 @@ bool File::open(const char* path, bool read, bool write, bool exclusive) {
 bool File::create(const char* path, bool exclusive) {
     close();
     name.assign(path);
-    HANDLE created = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, exclusive ? 0 : share_all, nullptr,
+    HANDLE created = system_call(CreateFileA)(path, GENERIC_READ | GENERIC_WRITE, exclusive ? 0 : share_all, nullptr,
                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created == INVALID_HANDLE_VALUE) return false;
     handle = created;
@@ -161,7 +162,7 @@ bool File::write(const void* block, i32 count) {
         return false;
     }
     DWORD written = 0;
-    if (!WriteFile(handle, block, static_cast<DWORD>(count), &written, nullptr)) {
+    if (!system_call(WriteFile)(handle, block, static_cast<DWORD>(count), &written, nullptr)) {
         record_system_error();
         return false;
     }
@@ -189,7 +190,7 @@ bool File::set_date(const DateTime& date) {
     if (!handle || !date.to_file_time(local) || !LocalFileTimeToFileTime(&local, &utc)) return false;
     // Writes still buffered would stamp the file again after us.
     FlushFileBuffers(handle);
-    return SetFileTime(handle, nullptr, nullptr, &utc) != FALSE;
+    return system_call(SetFileTime)(handle, nullptr, nullptr, &utc) != FALSE;
 }
 
 void File::record_system_error() {

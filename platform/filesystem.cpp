@@ -11,6 +11,7 @@
 
 #include "platform/filesystem.h"
 #include "platform/path.h"
+#include "platform/system_calls.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ bool create_directory(const char* path) {
         return false;
     // A path written with a trailing backslash was already made as its own
     // parent just above; it counts as created.
-    return CreateDirectoryA(path, nullptr) || directory_exists(path);
+    return system_call(CreateDirectoryA)(path, nullptr) || directory_exists(path);
 }
 
 void create_directory_or_fail(const char* path) {
@@ -78,7 +79,11 @@ bool delete_directory_tree(const char* path) {
 bool delete_file(const char* path) {
     if (!path) return false;
     SetFileAttributesA(path, 0);
-    return DeleteFileA(path) != FALSE;
+    return system_call(DeleteFileA)(path) != FALSE;
+}
+
+bool replace_file(const char* source, const char* target) {
+    return system_call(MoveFileExA)(source, target, MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
 bool file_exists(const char* path) {

@@ -20,6 +20,9 @@ bool remove_directory(String path);
 bool delete_directory_tree(const char* path);
 // Deletes a file, read-only or not.
 bool delete_file(const char* path);
+// Moves source over target on the same drive: target is then either the old
+// file or the whole new one, never a mixture, whatever happens meanwhile.
+bool replace_file(const char* source, const char* target);
 bool file_exists(const char* path);
 bool drive_exists(char letter);
 

@@ -11,6 +11,7 @@
 #include <string.h>
 
 #include "platform/path.h"
+#include "platform/system_calls.h"
 
 // The registry's internal checks name their condition, this unit and the line.
 #define registry_assert(condition) \
@@ -40,7 +41,7 @@ int open_key(HKEY parent, const char* path) {
     static char no_class[] = "";
     HKEY key = nullptr;
     DWORD disposition = 0;
-    if (RegCreateKeyExA(parent, path, 0, no_class, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition) !=
+    if (system_call(RegCreateKeyExA)(parent, path, 0, no_class, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition) !=
         ERROR_SUCCESS)
         return reg_open_failed;
     RegistryState& registry = state();
@@ -75,7 +76,7 @@ int open_subkey(const char* path) {
 bool key_exists(HKEY root, const char* path) {
     if (!path || !*path) return false;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return false;
+    if (system_call(RegOpenKeyExA)(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
 }
@@ -107,7 +108,7 @@ bool delete_key(const char* name, bool only_if_empty) {
     // key itself and delete the key the caller holds open.
     if (!current || !name || !*name) return false;
     if (only_if_empty && !subkey_is_empty(name)) return false;
-    return RegDeleteKeyA(current, name) == ERROR_SUCCESS;
+    return system_call(RegDeleteKeyA)(current, name) == ERROR_SUCCESS;
 }
 
 bool delete_key_at(HKEY root, const char* parent_path, const char* name, bool only_if_empty) {
@@ -176,7 +177,7 @@ bool set_dword(const char* name, u32 value, u32 flags) {
         return true;
     }
     DWORD data = value;
-    return RegSetValueExA(current, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data)) ==
+    return system_call(RegSetValueExA)(current, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data)) ==
            ERROR_SUCCESS;
 }
 
@@ -188,14 +189,14 @@ bool set_string(const char* name, const char* text, u32 flags) {
     if ((flags & reg_delete_when_empty) && empty) return delete_value(name);
     // A missing text without the flag is written as the empty text it stands for.
     if (!text) text = "";
-    return RegSetValueExA(current, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+    return system_call(RegSetValueExA)(current, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                           static_cast<DWORD>(strlen(text))) == ERROR_SUCCESS;
 }
 
 bool delete_value(const char* name) {
     HKEY current = state().current_key;
     if (!current || !name) return false;
-    return RegDeleteValueA(current, name) == ERROR_SUCCESS;
+    return system_call(RegDeleteValueA)(current, name) == ERROR_SUCCESS;
 }
 
 String read_registry_string(HKEY root, const char* path, const char* default_text) {

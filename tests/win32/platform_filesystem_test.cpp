@@ -181,6 +181,31 @@ TEST_F(FileSystemTest, DeleteFileTakesReadOnlyFilesToo) {
     EXPECT_FALSE(delete_file(nullptr));
 }
 
+// The installer writes a shared file or a font beside its target and moves it
+// over the target only once it is whole.
+TEST_F(FileSystemTest, ReplaceFilePutsTheNewFileInTheOldOnesPlace) {
+    String old_file = make_file("old.txt");
+    String new_file = make_file("new.txt");
+    EXPECT_TRUE(replace_file(new_file.text(), old_file.text()));
+    EXPECT_FALSE(exists(new_file.text()));
+    File replaced;
+    ASSERT_TRUE(replaced.open_for_reading(old_file.text(), false));
+    char text[8] = {};
+    EXPECT_TRUE(replaced.read(text, 7));
+    EXPECT_STREQ("new.txt", text);
+}
+
+TEST_F(FileSystemTest, ReplaceFileLeavesAHeldTargetAsItWas) {
+    String target = make_file("held.txt");
+    String source = make_file("whole.txt");
+    HANDLE held = CreateFileA(target.text(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    EXPECT_FALSE(replace_file(source.text(), target.text()));
+    CloseHandle(held);
+    EXPECT_TRUE(exists(source.text()));
+    EXPECT_TRUE(replace_file(source.text(), target.text()));
+}
+
 TEST_F(FileSystemTest, FileExistsForFilesThatCanBeOpened) {
     String file = make_file("here.txt");
     EXPECT_TRUE(file_exists(file.text()));

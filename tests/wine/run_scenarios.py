@@ -20,6 +20,17 @@ robot:
     @after COMMAND                once the robot is done, run a command of the
                                   inspector (tools/inspect/inspect.cpp) in the
                                   sandbox; its findings join the transcript
+    @then                         what follows is a further run in the same
+                                  prefix, with its own robot script,
+                                  preparations and inspections, once the
+                                  inspections before it are done; its
+                                  transcript follows the one before
+
+The robot step "env SEA_FAULTS=RULES" makes the programs that the script
+starts later fail the system calls that RULES name, when they are the
+fault-test stub (installers NAME-faults of --installers are built on it; the
+rules are described in platform/faults.cpp). The variable does not reach the
+runs after "@then" unless their script sets it again.
 
 A preparation that follows an "expect" step runs while the program runs:
 as soon as the robot has recorded the window of every "expect" before it
@@ -294,6 +305,36 @@ def inspect(prefix, commands, args):
     return result.stdout.replace("\r\n", "\n").strip("\n")
 
 
+def run_segment(prefix, script, args):
+    """One robot run with its preparations and inspections; its transcript,
+    the inspector's findings included, and the robot's errors."""
+    steps = []
+    during = []  # (windows recorded before it runs, preparation)
+    before = []  # inspector commands
+    after = []
+    expects = 0
+    for line in script:
+        if line.startswith("@before "):
+            before.append(line[len("@before "):])
+        elif line.startswith("@after "):
+            after.append(line[len("@after "):])
+        elif line.startswith("@") and expects:
+            during.append((expects, line))
+        elif line.startswith("@"):
+            prepare(prefix, line, args)
+        else:
+            steps.append(line)
+            expects += line.strip() == "expect"
+    if before:
+        found = inspect(prefix, before, args)
+        if "  failed" in found or "  unknown command" in found:
+            return f"error in the preparation:\n{found}", ""
+    transcript, errors = run_robot(prefix, steps, during, args)
+    if after:
+        transcript += "\n" + inspect(prefix, after, args)
+    return transcript, errors
+
+
 def run_scenario(scenario, args, work):
     # Rows of one template share the start of their names: the folder's
     # random part keeps their prefixes apart.
@@ -304,31 +345,23 @@ def run_scenario(scenario, args, work):
         tools = os.path.join(prefix, "drive_c", "sea-tools")
         os.makedirs(tools, exist_ok=True)
         shutil.copyfile(args.robot, os.path.join(tools, "robot.exe"))
-        steps = []
-        during = []  # (windows recorded before it runs, preparation)
-        before = []  # inspector commands
-        after = []
-        expects = 0
+        # "@then" starts a further robot run in the same prefix, after the
+        # inspections of the one before: a run that meets a fault, then the
+        # run that finds the fault gone.
+        segments = [[]]
         for line in scenario.script:
-            if line.startswith("@before "):
-                before.append(line[len("@before "):])
-            elif line.startswith("@after "):
-                after.append(line[len("@after "):])
-            elif line.startswith("@") and expects:
-                during.append((expects, line))
-            elif line.startswith("@"):
-                prepare(prefix, line, args)
+            if line.strip() == "@then":
+                segments.append([])
             else:
-                steps.append(line)
-                expects += line.strip() == "expect"
-        if before:
-            found = inspect(prefix, before, args)
-            if "  failed" in found or "  unknown command" in found:
-                return f"error in the preparation:\n{found}", ""
-        transcript, errors = run_robot(prefix, steps, during, args)
-        if after:
-            transcript += "\n" + inspect(prefix, after, args)
-        return mask_today(transcript), errors
+                segments[-1].append(line)
+        transcripts, all_errors = [], []
+        for segment in segments:
+            transcript, errors = run_segment(prefix, segment, args)
+            transcripts.append(transcript)
+            all_errors.append(errors)
+            if transcript.startswith("error in the preparation"):
+                break
+        return mask_today("\n".join(transcripts)), "".join(all_errors)
     finally:
         subprocess.run([SANDBOX, "remove", prefix], check=False)
 
@@ -370,6 +403,10 @@ def main():
 
     # The installer's own size, which its uninstaller copy shows.
     STUB_VALUES["STUB_SIZE"] = str(os.path.getsize(args.stub))
+    # And that of the fault-test stub beside it, which NAME-faults carry.
+    faults_stub = os.path.join(os.path.dirname(args.stub), "sea-stub-faults.exe")
+    if os.path.exists(faults_stub):
+        STUB_VALUES["FAULTS_STUB_SIZE"] = str(os.path.getsize(faults_stub))
     scenarios = [s for table in args.tables for s in parse_table(table)]
     if args.only:
         scenarios = [s for s in scenarios if args.only in s.name]

@@ -32,6 +32,9 @@
 //   fontchange           record how many WM_FONTCHANGE broadcasts a
 //                        top-level window of the robot's own has received
 //                        since the program started
+//   env NAME=VALUE       give the programs started from now on this
+//                        environment variable (an empty VALUE removes it):
+//                        SEA_FAULTS for the fault-test stub
 //   screen WxH           (before run) give the robot and the program a
 //                        screen of their own of that size: a Wine desktop
 //                        whose size comes from the registry
@@ -569,6 +572,13 @@ int main(int argc, char** argv) {
         }
         if (strncmp(line, "screen ", 7) == 0) {
             use_screen(step, line, line + 7);
+            continue;
+        }
+        if (strncmp(line, "env ", 4) == 0) {
+            char* value = strchr(line + 4, '=');
+            if (!value) fail("step %d: env needs NAME=VALUE: %s", step, line);
+            *value++ = 0;
+            SetEnvironmentVariableA(line + 4, *value ? value : nullptr);
             continue;
         }
         if (strncmp(line, "pass ", 5) == 0) {
