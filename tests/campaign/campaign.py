@@ -24,6 +24,7 @@ status is 1 when any run ended otherwise.
 
 import argparse
 import collections
+import concurrent.futures
 import os
 import random
 import re
@@ -31,6 +32,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "wine"))
@@ -208,8 +210,13 @@ def allowed_places(header):
     registry = header.get("product registry", "")
     user = "c:\\users\\root"
     start = user + "\\appdata\\roaming\\microsoft\\windows\\start menu\\programs"
+    # The installer completes the default directory: empty, it is the
+    # product's name; relative, it lies below Program Files.
+    directory = header.get("default directory", "") or name
+    if not re.match(r"^[a-zA-Z]:", directory):
+        directory = ("c:" if directory.startswith("\\") else "c:\\program files\\") + directory
     places = [
-        header.get("default directory", "").lower(),
+        directory.lower(),
         ("c:\\program files\\common files\\" + publisher).rstrip("\\").lower(),
         "c:\\windows\\fonts",
         "hklm\\software\\microsoft\\windows nt\\currentversion\\fonts",
@@ -258,6 +265,8 @@ def classify(transcript):
         return "no archive"
     if "Decompress" in text:
         return "decoder report"
+    if re.search(r"The file .* is empty", text):
+        return "empty disk"
     if title == "Insert Disk":
         return "Insert Disk, aborted"
     if "memory" in text.lower():
@@ -276,7 +285,9 @@ def main():
     parser.add_argument("--mutants", type=int, default=1000)
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--timeout", type=int, default=30)
+    parser.add_argument("--jobs", type=int, default=6, help="prefixes run side by side")
     parser.add_argument("--disk-size", default="200KB")
+    parser.add_argument("--only", help="run only the mutants whose name holds this text")
     parser.add_argument("--sample", type=int, default=0,
                         help="run only this many mutants, taken evenly from every kind (the test command's sample)")
     args = parser.parse_args()
@@ -291,6 +302,8 @@ def main():
     single = Installer(os.path.join(work, "single"), args.sea)
     split = Installer(os.path.join(work, "split"), args.sea)
     cases = mutants(single, split, args.mutants, rng, args.sea)
+    if args.only:
+        cases = [case for case in cases if args.only in case[1]]
     if args.sample:
         kinds = collections.defaultdict(list)
         for case in cases:
@@ -305,31 +318,40 @@ def main():
     subprocess.run([SANDBOX, "template", args.template], check=True)
     server, display = run_scenarios.start_display()
     os.environ["DISPLAY"] = display
-    prefix = os.path.join(work, "prefix")
     robot_args = argparse.Namespace(timeout=args.timeout)
+    bare = ['run "C:\\\\windows\\\\system32\\\\cmd.exe /c exit 0"']
 
-    def fresh_prefix():
+    def fresh_prefix(prefix):
         subprocess.run([SANDBOX, "remove", prefix], check=False)
-        subprocess.run([SANDBOX, "clone", args.template, prefix], check=True)
+        subprocess.run([SANDBOX, "clone", args.template, prefix], check=True, stdout=subprocess.DEVNULL)
         tools = os.path.join(prefix, "drive_c", "sea-tools")
         os.makedirs(tools, exist_ok=True)
         shutil.copyfile(args.robot, os.path.join(tools, "robot.exe"))
         os.makedirs(os.path.join(prefix, "drive_c", "m"), exist_ok=True)
-        run_scenarios.run_robot(prefix, ['run "C:\\\\windows\\\\system32\\\\cmd.exe /c exit 0"'], [], robot_args)
+        run_scenarios.run_robot(prefix, bare, [], robot_args)
         subprocess.run([SANDBOX, "wait", prefix], check=False)
-        return take_snapshot(prefix)
 
     table = collections.defaultdict(collections.Counter)
     failures = []
-    try:
-        clean = fresh_prefix()
+    lock = threading.Lock()
+    pending = list(enumerate(cases, 1))
+
+    def worker(prefix):
+        """Runs mutants one after another in a prefix of its own; Wine's
+        start-up mostly waits, so several workers share the cores well."""
+        fresh_prefix(prefix)
+        clean = take_snapshot(prefix)
         # What Wine writes by itself when a program starts, once the
         # prefix's first start is behind it.
-        run_scenarios.run_robot(prefix, ['run "C:\\\\windows\\\\system32\\\\cmd.exe /c exit 0"'], [], robot_args)
+        run_scenarios.run_robot(prefix, bare, [], robot_args)
         subprocess.run([SANDBOX, "wait", prefix], check=False)
         second = take_snapshot(prefix)
         noise = {e for e in set(clean) | set(second) if clean.get(e) != second.get(e)}
-        for number, (kind, name, files, place) in enumerate(cases, 1):
+        while True:
+            with lock:
+                if not pending:
+                    return
+                number, (kind, name, files, place) = pending.pop(0)
             folder = os.path.join(prefix, "drive_c", "m")
             shutil.rmtree(folder, ignore_errors=True)
             os.makedirs(folder)
@@ -340,33 +362,42 @@ def main():
                 subprocess.run([args.sea, "damage", os.path.join(folder, "setup.exe"), place],
                                check=False, capture_output=True)
             header = header_of(args.sea, os.path.join(folder, "setup.exe"))
-            snapshot_before = take_snapshot(prefix)
+            before = take_snapshot(prefix)
             transcript, _ = run_scenarios.run_robot(prefix, SCRIPT, [], robot_args)
             subprocess.run([SANDBOX, "wait", prefix], check=False)
             outcome = classify(transcript)
             after = take_snapshot(prefix)
-            stray = stray_writes(snapshot_before, after, noise, allowed_places(header))
-            stray = [s for s in stray if not s.startswith("c:\\m\\")]
+            stray = [s for s in stray_writes(before, after, noise, allowed_places(header))
+                     if not s.startswith("c:\\m\\")]
             if stray:
                 outcome = "STRAY WRITE"
-            table[kind][outcome] += 1
-            if not DESIGNED.match(outcome):
-                failures.append((kind, name, outcome, transcript, stray[:10]))
-                print(f"FAIL {kind}: {name}: {outcome}", flush=True)
-                for line in transcript.split("\n"):
-                    print("    " + line)
-                for entry in stray[:10]:
-                    print("    stray: " + entry)
-            if number % 50 == 0:
-                print(f"{number} of {len(cases)} run", flush=True)
+            with lock:
+                table[kind][outcome] += 1
+                if not DESIGNED.match(outcome):
+                    failures.append((kind, name, outcome))
+                    print(f"FAIL {kind}: {name}: {outcome}", flush=True)
+                    for line in transcript.split("\n"):
+                        print("    " + line)
+                    for entry in stray[:10]:
+                        print("    stray: " + entry)
+                done = sum(sum(c.values()) for c in table.values())
+                if done % 50 == 0:
+                    print(f"{done} of {len(cases)} run", flush=True)
             # An installation changes the prefix: the next mutant gets a
             # fresh one.
-            if after != snapshot_before:
-                fresh_prefix()
+            if after != before:
+                fresh_prefix(prefix)
+
+    prefixes = [os.path.join(work, f"prefix{i}") for i in range(min(args.jobs, len(cases)))]
+    try:
+        with concurrent.futures.ThreadPoolExecutor(max_workers=len(prefixes)) as pool:
+            for result in [pool.submit(worker, prefix) for prefix in prefixes]:
+                result.result()
     finally:
         server.terminate()
         server.wait()
-        subprocess.run([SANDBOX, "remove", prefix], check=False)
+        for prefix in prefixes:
+            subprocess.run([SANDBOX, "remove", prefix], check=False)
         shutil.rmtree(work, ignore_errors=True)
 
     outcomes = sorted({o for counts in table.values() for o in counts})
