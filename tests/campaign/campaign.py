@@ -277,6 +277,8 @@ def classify(transcript):
         return "empty disk"
     if title == "Insert Disk":
         return "Insert Disk, aborted"
+    if re.fullmatch(r"\S+\.cpp \d+", text):
+        return "internal check"  # the foundation's check, naming its source line
     if "memory" in text.lower():
         return "out of memory"
     return f'OTHER: "{title}" {text[:80]}'
