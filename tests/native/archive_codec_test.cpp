@@ -167,13 +167,12 @@ TEST(DecodeBlock, GrowsFarBeyondTwiceTheInput) {
     EXPECT_EQ(decode(block_of(tokens)), expected);
 }
 
-// Most pairs of a literal and a back-reference are decoded without a check
-// of the output's end, as long as two of the longest pairs still fit the
-// block's reservation (twice the input at first). Here long back-references
-// bring the output close to that end and the longest pairs follow, at every
-// distance from it that matters: a margin too small writes behind the block,
-// which AddressSanitizer reports.
-TEST(DecodeBlock, TheLongestPairsNearTheEndOfTheReservationStayInside) {
+// The output is allocated at its exact length plus a small slack, and most
+// tokens are copied in whole steps that may run past their last byte. Here
+// long back-references and the longest literal and back-reference pairs end
+// the output at every distance from its end that matters: a step that ran
+// past the slack writes behind the block, which AddressSanitizer reports.
+TEST(DecodeBlock, TheLongestPairsAtTheEndOfTheOutputStayInside) {
     std::mt19937 random(131);
     Bytes noise(400);
     for (u8& b : noise) b = static_cast<u8>(random());
@@ -193,13 +192,27 @@ TEST(DecodeBlock, TheLongestPairsNearTheEndOfTheReservationStayInside) {
                 expected.insert(expected.end(), noise.begin() + pair, noise.begin() + pair + 127);
                 copy_back();
             }
-            // Enough input behind the pairs that they are taken unchecked.
+            // Enough input behind the pairs that they are copied in steps.
             tokens.insert(tokens.end(), {0x00, 0x2C, 0x01});
             tokens.insert(tokens.end(), noise.begin(), noise.begin() + 300);
             expected.insert(expected.end(), noise.begin(), noise.begin() + 300);
             ASSERT_EQ(decode(block_of(tokens)), expected) << lead << " literal bytes, " << matches << " back-references";
         }
     }
+}
+
+// A block that would decode beyond the 32-bit range is the out-of-memory
+// report. Every token is checked before the output is allocated, so it is
+// found without some gigabytes being asked for first.
+TEST(DecodeBlock, ABlockBeyondTheRangeIsOutOfMemory) {
+    Bytes tokens;
+    const size_t runs = (size_t(1) << 31) / 261 + 1;
+    tokens.reserve(3 * runs);
+    for (size_t i = 0; i < runs; ++i) tokens.insert(tokens.end(), {0x80, 0x41, 0xFF});
+    Bytes block = block_of(tokens);
+    u8* data = block.data();
+    i32 length = static_cast<i32>(block.size());
+    EXPECT_EXIT(decode_block(&data, &length), ExitedWithCode(1), "^Out of memory\n$");
 }
 
 TEST(DecodeBlock, RefusesWhatIsNotABlock) {
