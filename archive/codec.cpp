@@ -57,43 +57,6 @@ CORE_NORETURN void fail_truncated(i64 token_end, i32 end) {
 inline bool is_short_literal(u32 code) { return code - 1 < code_run - 1u; }
 inline bool is_match(u32 code) { return code > code_run; }
 
-// The number of bytes the block decodes to, once every token has been found
-// sound: inside the block, and a back-reference inside the output before it
-// and not overlapping its destination. The first token that is not ends the
-// process with its report.
-i32 decoded_length(const u8* in, i32 end) {
-    i32 decoded = 0;
-    i32 pos = block_magic_size;
-    while (pos < end) {
-        u32 code = in[pos++];
-        i32 n;
-        if (is_short_literal(code)) {
-            n = static_cast<i32>(code);
-            if (n > end - pos) fail_truncated(static_cast<i64>(pos) + n, end);
-            pos += n;
-        } else {
-            if (end - pos < 2) fail_truncated(static_cast<i64>(pos) + 2, end);
-            if (is_match(code)) {
-                n = match_code_base - static_cast<i32>(code);
-                i32 distance = static_cast<i32>(load_le16(in + pos)) + distance_bias;
-                if (distance > decoded || n > distance) fail_overlap(decoded, distance, code);
-                pos += 2;
-            } else if (code == code_run) {
-                n = in[pos + 1] + run_min;
-                pos += 2;
-            } else {
-                n = static_cast<i32>(load_le16(in + pos));
-                pos += 2;
-                if (n > end - pos) fail_truncated(static_cast<i64>(pos) + n, end);
-                pos += n;
-            }
-        }
-        if (n > output_limit - decoded) fail_out_of_memory();
-        decoded += n;
-    }
-    return decoded;
-}
-
 inline void copy_step_at(u8* destination, const u8* source) {
     u8 step[copy_step];
     memcpy(step, source, copy_step);
@@ -178,13 +141,46 @@ u32 block_checksum(const u8* data, i32 length) {
 
 u32 buffer_checksum(const ByteBuffer& buffer) { return block_checksum(buffer.data(), buffer.size()); }
 
+i32 block_decoded_length(const u8* in, i32 end) {
+    i32 decoded = 0;
+    i32 pos = block_magic_size;
+    while (pos < end) {
+        u32 code = in[pos++];
+        i32 n;
+        if (is_short_literal(code)) {
+            n = static_cast<i32>(code);
+            if (n > end - pos) fail_truncated(static_cast<i64>(pos) + n, end);
+            pos += n;
+        } else {
+            if (end - pos < 2) fail_truncated(static_cast<i64>(pos) + 2, end);
+            if (is_match(code)) {
+                n = match_code_base - static_cast<i32>(code);
+                i32 distance = static_cast<i32>(load_le16(in + pos)) + distance_bias;
+                if (distance > decoded || n > distance) fail_overlap(decoded, distance, code);
+                pos += 2;
+            } else if (code == code_run) {
+                n = in[pos + 1] + run_min;
+                pos += 2;
+            } else {
+                n = static_cast<i32>(load_le16(in + pos));
+                pos += 2;
+                if (n > end - pos) fail_truncated(static_cast<i64>(pos) + n, end);
+                pos += n;
+            }
+        }
+        if (n > output_limit - decoded) fail_out_of_memory();
+        decoded += n;
+    }
+    return decoded;
+}
+
 bool decode_block(u8** data, i32* length) {
     if (!data || !*data || !length || *length < block_minimum_size) return false;
     const u8* in = *data;
     const i32 end = *length;
     if (load_le32(in) != block_magic) return false;
 
-    i32 decoded = decoded_length(in, end);
+    i32 decoded = block_decoded_length(in, end);
     u8* block = nullptr;
     if (decoded > 0) {
         block = static_cast<u8*>(core_allocate(static_cast<size_t>(decoded) + output_slack));

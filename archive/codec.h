@@ -29,13 +29,21 @@ u32 buffer_checksum(const ByteBuffer& buffer);
 
 // False, with both arguments unchanged, when the range is not a block (null
 // pointers, fewer than 6 bytes, wrong magic). On success *data is a new block
-// from core_allocate that the caller owns (null when nothing was decoded) and
+// from core_allocate that the caller owns (null when nothing was decoded),
+// allocated once at its exact size since every token is checked first, and
 // *length its size; the input block stays with its owner. A corrupt token
 // ends the process with "Decompress error 1: P D L" (bytes decoded so far,
 // the distance, and the length less 4) or "Decompress error 2 b=B max=M",
 // where B is the offset from the block's start at which the token that does
 // not fit would end and M the block's length.
 bool decode_block(u8** data, i32* length);
+
+// The first of decode_block's two walks over a block: the number of bytes it
+// decodes to, once every token has been found sound (inside the block, and a
+// back-reference inside the output before it, not overlapping its
+// destination); the first token that is not ends the process with its report,
+// as decode_block does. data holds the magic and length is at least 6.
+i32 block_decoded_length(const u8* data, i32 length);
 
 // decode_block on the buffer's bytes; on success the buffer holds the decoded
 // bytes with its position at 0, on false it is untouched.

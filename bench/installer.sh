@@ -109,6 +109,13 @@ for level in fast best; do
     timed "sea-$level" "$sea" build "$out/bench.toml" -o "$out/sea-$level.exe" --level "$level" --stub "$stub"
     size[sea-$level]=$(stat -c %s "$out/sea-$level.exe")
 done
+# An installer of one small file: what the installer itself holds in memory
+# whatever its payload (its DLLs, windows and code), so that the memory that
+# grows with the payload can be told apart.
+mkdir -p "$out/empty"
+echo "one small file" > "$out/empty/readme.txt"
+sed "s|^source = .*|source = \"$out/empty\"|" "$out/bench.toml" > "$out/empty.toml"
+"$sea" build "$out/empty.toml" -o "$out/sea-empty.exe" --stub "$stub" > "$out/sea-empty.log" 2>&1
 for c in zlib lzma solid-lzma; do
     case $c in
         zlib) directive="SetCompressor zlib" ;;
@@ -154,7 +161,7 @@ baseline_warm=$(run_timed "$baseline_prefix" 'C:\tools\bare.exe')
 baseline_kb=$(tail -n 1 "$out/rss")
 "$root/tools/wine-sandbox" remove "$baseline_prefix"
 
-for name in sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma; do
+for name in sea-empty sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma; do
     case $name in
         sea-*) install_args=(/a) ; uninstall=('C:\Bench\Uninstall.EXE' /u:Bench /a) ;;
         nsis-*) install_args=(/S) ; uninstall=('C:\Bench\uninst.exe' /S '_?=C:\Bench') ;;
@@ -168,13 +175,14 @@ for name in sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma; do
         # Cold: a fresh prefix, no Wine server yet.
         cold_i+=("$(run_timed "$prefix" 'C:\dl\setup.exe' "${install_args[@]}")")
         rss+=("$(tail -n 1 "$out/rss")")
-        [ -e "$prefix/drive_c/Bench/$(cd "$corpus" && find . -type f | sort | head -n 1)" ] ||
-            echo "warning: $name did not install"
+        first=$(cd "$corpus" && find . -type f | sort | head -n 1)
+        if [ "$name" = sea-empty ]; then first=readme.txt; fi
+        [ -e "$prefix/drive_c/Bench/$first" ] || echo "warning: $name did not install"
         cold_r+=("$(run_timed "$prefix" "${uninstall[@]}")")
         # Warm: the same prefix again, its files in the page cache.
         warm_i+=("$(run_timed "$prefix" 'C:\dl\setup.exe' "${install_args[@]}")")
         warm_r+=("$(run_timed "$prefix" "${uninstall[@]}")")
-        [ ! -e "$prefix/drive_c/Bench/$(ls "$corpus/bin" | head -n 1)" ] || echo "warning: $name left files behind"
+        [ ! -e "$prefix/drive_c/Bench/$first" ] || echo "warning: $name left files behind"
         "$root/tools/wine-sandbox" remove "$prefix"
     done
     install_cold[$name]=$(net "$(echo "${cold_i[@]}" | median)" "$baseline_cold")
@@ -183,6 +191,8 @@ for name in sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma; do
     remove_warm[$name]=$(net "$(echo "${warm_r[@]}" | median)" "$baseline_warm")
     memory[$name]=$(( $(echo "${rss[@]}" | median) - baseline_kb ))
 done
+size[sea-empty]=$(stat -c %s "$out/sea-empty.exe")
+stub_bytes=$(stat -c %s "$stub")
 
 ratio() {  # ours peer
     if [ -z "${2:-}" ] || [ -z "${1:-}" ]; then echo "-"; else awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2fx", a/b}'; fi
@@ -207,6 +217,18 @@ for name in sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma; do
         "$(ratio "${build_seconds[$name]}" "${build_seconds[nsis-zlib]}")" \
         "${install_cold[$name]:--}" "${install_warm[$name]:--}" "${remove_cold[$name]:--}" \
         "${remove_warm[$name]:--}" "${memory[$name]:--}"
+done
+printf '\nMemory that grows with the payload: peak over that of the installer of one small file\n'
+printf '(%s kB over the bare program: its DLLs, windows and code), against 1.1 x (compressed + decoded payload).\n' \
+    "${memory[sea-empty]}"
+for name in sea-fast sea-best; do
+    compressed=$(( (size[$name] - stub_bytes) / 1024 ))
+    decoded=$(( bytes / 1024 ))
+    grown=$(( memory[$name] - memory[sea-empty] ))
+    limit=$(( (compressed + decoded) * 11 / 10 ))
+    printf '%-10s %8d kB; compressed %d kB + decoded %d kB: %.2fx of them; target at most 1.10x: %s\n' "$name" \
+        "$grown" "$compressed" "$decoded" "$(awk -v a="$grown" -v b="$((compressed + decoded))" 'BEGIN{print a/b}')" \
+        "$([ "$grown" -le "$limit" ] && echo met || echo "NOT met")"
 done
 if [ "$peer_runs" = yes ]; then
     printf '\nRuns against NSIS zlib: install cold %s, warm %s; uninstall cold %s, warm %s (sea-best).\n' \
