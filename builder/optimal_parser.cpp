@@ -34,6 +34,11 @@
 namespace {
 
 const int tree_depth = 256;
+// Inside a match at least this long the finder does not search (except
+// where a found match ends): the match one byte on stands for the longest.
+// On Windows binaries and text it saves about a fifth of the time for 0.1%
+// in size; 16 saves a tenth more but costs over 1% on some small inputs.
+const int good_length = 32;
 
 const int token_bits = 23;
 static_assert((size_t(1) << token_bits) > best_chunk_size, "a chunk's token count must fit its bits");
@@ -80,7 +85,7 @@ public:
           n_(size),
           warm_(warm),
           chunk_size_(std::min(chunk_size, best_chunk_size)),
-          finder_(data, size, tree_depth),
+          finder_(data, size, tree_depth, good_length),
           short_literals_(256),
           long_literals_(queue_size(std::min<size_t>(size, long_literal_max) + 2)),
           matches_(256),
