@@ -7,9 +7,12 @@
 // match. cost[t] is the fewest bytes that encode the first t bytes of a
 // chunk; each token kind reaches t from a window of earlier positions, and
 // each window's minimum is kept in a monotone queue. The match windows
-// [s + 5, s + length(s)] end in non-decreasing order because the longest
-// match at s + 1 is at least one shorter than at s, which is what lets a
-// queue drop a dominated start for good.
+// [s + 5, s + length(s)] end in non-decreasing order because the match the
+// finder gives at s + 1 is at least one shorter than at s (it carries the
+// previous one on), which is what lets a queue drop a dominated start for
+// good. Inside a long match the finder gives that carried match rather than
+// searching for a longer one, so the parse is cheapest for the matches found,
+// a little above the true optimum.
 //
 // The input is parsed in chunks of 4 MiB to bound memory; the match window
 // still spans chunk borders, only a token cannot.
