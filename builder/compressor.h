@@ -3,8 +3,9 @@
 //
 // Two levels. `fast` parses greedily over a hash table and is meant for quick
 // builds; `best` finds, for every position, the longest back-reference the
-// format allows and then chooses the cheapest token sequence by dynamic
-// programming over the exact token sizes. Either way a block is never larger
+// format allows (inside a long match, the rest of that match stands for it)
+// and then chooses the cheapest token sequence by dynamic programming over the
+// exact token sizes, within a fraction of a percent of the smallest block. Either way a block is never larger
 // than the bytes stored as literals plus the magic and one literal header per
 // 65,535 bytes (stored_block_size).
 #pragma once

@@ -36,28 +36,41 @@ inline u32 hash5(const u8* p) {
 
 }  // namespace
 
-MatchFinder::MatchFinder(const u8* data, size_t size, int depth)
+MatchFinder::MatchFinder(const u8* data, size_t size, int depth, int good_length)
     : x_(data),
       n_(size),
       depth_(depth),
+      good_length_(good_length),
+      previous_{0, 0},
       cycle_mask_(cycle_for(size) - 1),
       tree_heads_(size_t(1) << tree_hash_bits, none),
       children_(2 * (cycle_mask_ + 1), none),
       near_heads_(size_t(1) << near_hash_bits, none),
-      near_previous_(near_ring, none) {}
+      near_previous_(near_ring, none),
+      match_ends_(near_ring, false) {}
 
 FoundMatch MatchFinder::find(size_t s) {
     if (s >= far_distance) insert_into_tree(s - far_distance);
     size_t limit = std::min<size_t>(match_max, n_ - s);
-    if (limit < static_cast<size_t>(match_min)) return {0, 0};
-    FoundMatch best = search_tree(s, limit);
-    // Only a near match shorter than its distance, at most 130, can win.
-    if (best.length < std::min(limit, far_distance - 1)) {
-        FoundMatch near = search_near(s, limit, best.length);
-        if (near.length > best.length) best = near;
+    if (limit < static_cast<size_t>(match_min)) return previous_ = {0, 0};
+    // The previous match, one byte on, is still a match here: no search
+    // returns less, and a long one makes the search not worth its time.
+    FoundMatch best = {0, 0};
+    if (previous_.length > static_cast<u32>(match_min)) best = {previous_.length - 1, previous_.distance};
+    bool at_end = match_ends_[s & (near_ring - 1)];
+    match_ends_[s & (near_ring - 1)] = false;
+    if (best.length < static_cast<u32>(good_length_) || at_end) {
+        FoundMatch far = search_tree(s, limit);
+        if (far.length > best.length) best = far;
+        // Only a near match shorter than its distance, at most 130, can win.
+        if (best.length < std::min(limit, far_distance - 1)) {
+            FoundMatch near = search_near(s, limit, best.length);
+            if (near.length > best.length) best = near;
+        }
+        if (best.length != 0) match_ends_[(s + best.length) & (near_ring - 1)] = true;
     }
     insert_near(s);
-    return best;
+    return previous_ = best;
 }
 
 // Inserts q as the new root of its tree, splitting the old tree around it.

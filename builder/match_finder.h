@@ -9,8 +9,10 @@
 // only when it has fallen 131 bytes behind. Distances from 5 to 130 are few;
 // all of them with the same 5-byte prefix are tried from a short hash chain,
 // farthest first, because there the farthest is the longest a period allows.
-// With an unlimited tree depth the result is exact; the depth limit trades a
-// little of that for bounded time on pathological input.
+// With an unlimited tree depth and no skipped searches the result is exact;
+// the depth limit trades a little of that for bounded time on pathological
+// input, and skipping the searches inside a long match trades a little more
+// (a shorter match than the longest, now and then) for time.
 #pragma once
 
 #include "foundation/core.h"
@@ -26,7 +28,13 @@ struct FoundMatch {
 
 class MatchFinder {
 public:
-    MatchFinder(const u8* data, size_t size, int depth);
+    // good_length: once the previous position's match, one byte shorter,
+    // is at least this long, it stands for this position's without a search,
+    // unless a match found by a search ends here (the position still enters
+    // the tree and the near chain). Above
+    // match_max - 1 every position is searched and the result is exact up
+    // to the depth limit.
+    MatchFinder(const u8* data, size_t size, int depth, int good_length);
 
     // Must be called for positions 0, 1, 2, ... in turn.
     FoundMatch find(size_t s);
@@ -42,6 +50,8 @@ private:
     const u8* x_;
     size_t n_;
     int depth_;
+    int good_length_;
+    FoundMatch previous_;
     // Tree nodes are kept for a power of two of positions beyond the window,
     // or beyond the whole input when that is shorter.
     size_t cycle_mask_;
@@ -50,4 +60,7 @@ private:
     std::vector<u32> children_;
     std::vector<u32> near_heads_;
     std::vector<u32> near_previous_;
+    // Where a match found by a search ends, indexed like near_previous_:
+    // a parse goes on from there, so such a position is always searched.
+    std::vector<bool> match_ends_;
 };

@@ -7,9 +7,12 @@
 // match. cost[t] is the fewest bytes that encode the first t bytes of a
 // chunk; each token kind reaches t from a window of earlier positions, and
 // each window's minimum is kept in a monotone queue. The match windows
-// [s + 5, s + length(s)] end in non-decreasing order because the longest
-// match at s + 1 is at least one shorter than at s, which is what lets a
-// queue drop a dominated start for good.
+// [s + 5, s + length(s)] end in non-decreasing order because the match the
+// finder gives at s + 1 is at least one shorter than at s (it carries the
+// previous one on), which is what lets a queue drop a dominated start for
+// good. Inside a long match the finder gives that carried match rather than
+// searching for a longer one, so the parse is cheapest for the matches found,
+// a little above the true optimum.
 //
 // The input is parsed in chunks of 4 MiB to bound memory; the match window
 // still spans chunk borders, only a token cannot.
@@ -34,6 +37,11 @@
 namespace {
 
 const int tree_depth = 256;
+// Inside a match at least this long the finder does not search (except
+// where a found match ends): the match one byte on stands for the longest.
+// On Windows binaries and text it saves about a fifth of the time for 0.1%
+// in size; 16 saves a tenth more but costs over 1% on some small inputs.
+const int good_length = 32;
 
 const int token_bits = 23;
 static_assert((size_t(1) << token_bits) > best_chunk_size, "a chunk's token count must fit its bits");
@@ -80,7 +88,7 @@ public:
           n_(size),
           warm_(warm),
           chunk_size_(std::min(chunk_size, best_chunk_size)),
-          finder_(data, size, tree_depth),
+          finder_(data, size, tree_depth, good_length),
           short_literals_(256),
           long_literals_(queue_size(std::min<size_t>(size, long_literal_max) + 2)),
           matches_(256),
@@ -100,15 +108,19 @@ public:
 
 private:
     void find_tokens(size_t begin, size_t m) {
-        lengths_.assign(m, 0);
-        distances_.assign(m, 0);
-        runs_.assign(m, 0);
+        // Every entry is written below (a distance only with its length), so
+        // the arrays are only sized, not cleared: clearing 4 MiB chunks showed.
+        lengths_.resize(m);
+        distances_.resize(m);
+        runs_.resize(m);
         for (size_t i = 0; i < m; ++i) {
             FoundMatch found = finder_.find(begin + i);
             size_t length = std::min<size_t>(found.length, m - i);
             if (length >= static_cast<size_t>(match_min)) {
                 lengths_[i] = static_cast<u8>(length);
                 distances_[i] = static_cast<uint16_t>(found.distance - distance_bias);
+            } else {
+                lengths_[i] = 0;
             }
         }
         const u8* chunk = x_ + begin;
@@ -119,9 +131,11 @@ private:
     }
 
     void choose(size_t m) {
-        cost_.assign(m + 1, 0);
-        from_.assign(m + 1, 0);
-        kind_.assign(m + 1, kind_short_literal);
+        // Every t from 1 takes at least a literal, so only cost_[0] needs a value.
+        cost_.resize(m + 1);
+        from_.resize(m + 1);
+        kind_.resize(m + 1);
+        cost_[0] = 0;
         MonotoneQueue& short_literals = short_literals_;
         MonotoneQueue& long_literals = long_literals_;
         MonotoneQueue& matches = matches_;
