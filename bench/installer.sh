@@ -14,7 +14,7 @@
 #
 # Without CORPUS_DIR the corpus is 40 MB of Wine's i386 DLLs and programs
 # and 10 MB of text from /usr/share/doc. Uses the optimised `sea` of
-# build/bench (built here) and the stub of the tree this machine runs (on a
+# build/release (built here) and the stub of the tree this machine runs (on a
 # machine without 32-bit code: the x86-64 build of the same sources, and
 # then NSIS's 32-bit installers cannot run; their build time and size are
 # still measured).
@@ -22,15 +22,15 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 corpus=${1:-}
 runs=${2:-3}
-out=$root/build/bench/installer
+out=$root/build/release/installer
 rm -rf "$out"
 mkdir -p "$out"
 
 # The optimised sea, and the stub and inspector of the Wine tree.
-cmake -S "$root" -B "$root/build/bench" -DCMAKE_BUILD_TYPE=Release -DSEA_SANITIZE=OFF -DSEA_WIN32_TREE=OFF \
+cmake -S "$root" -B "$root/build/release" -DCMAKE_BUILD_TYPE=Release -DSEA_SANITIZE=OFF -DSEA_WIN32_TREE=OFF \
     > "$out/configure.log" 2>&1 || { cat "$out/configure.log"; exit 1; }
-cmake --build "$root/build/bench" --target sea -j2 > "$out/build.log" 2>&1 || { tail -n 30 "$out/build.log"; exit 1; }
-sea=$root/build/bench/builder/sea
+cmake --build "$root/build/release" --target sea -j2 > "$out/build.log" 2>&1 || { tail -n 30 "$out/build.log"; exit 1; }
+sea=$root/build/release/builder/sea
 arch=$("$root/tools/wine-arch")
 tree=$root/build/$arch
 stub=$tree/installer/sea-stub.exe
