@@ -84,8 +84,8 @@ TOML
 mb() { awk -v b="$1" 'BEGIN { printf "%.1f", b / 1e6 }'; }
 echo "corpus $corpus: $files files, $(mb "$input") MB; sea $sea; stub $stub"
 printf '%-6s %-6s %10s %10s %8s %12s %8s\n' level disks "output MB" "peak MB" "/input" "/input+output" seconds
-# Split builds use disks of about a quarter of the input, so that there are several.
-disk_size=$((input / 4))
+# Split builds use disks of a tenth of the input, so that there are several.
+disk_size=$((input / 10))
 for level in fast best; do
     for split in whole split; do
         dir=$out/$level-$split
