@@ -5,7 +5,7 @@
 # input plus the output (every file of the installer), as ratios. A build
 # within its budget shows a ratio to input+output of at most 1.
 #
-#   bench/build-memory.sh [CORPUS_DIR] [MEGABYTES]
+#   [LEVELS="fast best"] bench/build-memory.sh [CORPUS_DIR] [MEGABYTES]
 #
 # Without CORPUS_DIR the corpus is MEGABYTES (default 150) of Wine's x86-64
 # DLLs, copied into the output folder. Uses the optimised, unsanitized `sea`
@@ -86,7 +86,7 @@ echo "corpus $corpus: $files files, $(mb "$input") MB; sea $sea; stub $stub"
 printf '%-6s %-6s %10s %10s %8s %12s %8s\n' level disks "output MB" "peak MB" "/input" "/input+output" seconds
 # Split builds use disks of a tenth of the input, so that there are several.
 disk_size=$((input / 10))
-for level in fast best; do
+for level in ${LEVELS:-fast best}; do
     for split in whole split; do
         dir=$out/$level-$split
         rm -rf "$dir"
