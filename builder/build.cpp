@@ -3,18 +3,53 @@
 // build from the same inputs gives the same bytes.
 #include "builder/build.h"
 
-#include <fstream>
+#include <stdio.h>
+
+#include <filesystem>
 
 namespace {
 
-Bytes read_source(const ManifestFile& file) {
-    std::ifstream in(file.source, std::ios::binary);
+// Reads the file's bytes straight behind the payload, so the content is
+// never held twice. The size found on opening is only where reading starts:
+// a file that changes meanwhile is read to its end all the same.
+void read_source_into(Bytes& payload, const ManifestFile& file) {
+    FILE* in = fopen(file.source.c_str(), "rb");
     if (!in) throw BuildError(file.entry + ": cannot read " + file.source);
-    Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw BuildError(file.entry + ": cannot read " + file.source);
-    if (bytes.size() > static_cast<size_t>(i32_max))
+    size_t start = payload.size();
+    long expected = fseek(in, 0, SEEK_END) == 0 ? ftell(in) : -1;
+    if (expected > i32_max) {
+        fclose(in);
         throw BuildError(file.entry + ": " + file.source + " grew beyond what an installer can hold");
-    return bytes;
+    }
+    bool read = expected < 0 || fseek(in, 0, SEEK_SET) == 0;
+    size_t n = read && expected > 0 ? static_cast<size_t>(expected) : 0;
+    payload.resize(start + n);
+    size_t got = n ? fread(payload.data() + start, 1, n, in) : 0;
+    payload.resize(start + got);
+    // A file that grew, or one that cannot seek, goes on in pieces; the
+    // piece is read aside so that the end of the file costs no growth.
+    if (read && got == n) {
+        u8 more[65536];
+        while ((got = fread(more, 1, sizeof more, in)) > 0) {
+            payload.insert(payload.end(), more, more + got);
+            if (payload.size() - start > static_cast<size_t>(i32_max)) break;
+        }
+    }
+    read = read && !ferror(in);
+    fclose(in);
+    if (!read) throw BuildError(file.entry + ": cannot read " + file.source);
+}
+
+// The payload's length as the files stand now, for one allocation up front.
+size_t expected_payload(const Manifest& manifest, size_t limit) {
+    size_t total = 0;
+    for (const ManifestFile& file : manifest.files) {
+        std::error_code error;
+        uintmax_t size = std::filesystem::file_size(file.source, error);
+        total += record_fixed_size + file.name.size() + file.label.size() + (error ? 0 : size);
+        if (total > limit) return limit;
+    }
+    return total;
 }
 
 }  // namespace
@@ -51,12 +86,15 @@ BuildSummary build_installer(const Manifest& manifest, const StubImage& stub, co
         throw BuildError((stub.path.empty() ? std::string("the embedded installer program") : "the stub " + stub.path) +
                          " " + problem);
     Bytes payload;
+    payload.reserve(expected_payload(manifest, dates.payload_limit));
     for (size_t i = 0; i < manifest.files.size(); ++i) {
         const ManifestFile& file = manifest.files[i];
         if (progress) progress(i + 1, manifest.files.size(), file.name);
-        Bytes content = read_source(file);
-        encode_record(payload, file.name, file.kind, file.shortcut_flags, content.data(), content.size(), file.date,
-                      file.label);
+        size_t content_at = open_record(payload, file.name, file.kind, file.shortcut_flags);
+        read_source_into(payload, file);
+        if (payload.size() - content_at > static_cast<size_t>(i32_max))
+            throw BuildError(file.entry + ": " + file.source + " grew beyond what an installer can hold");
+        close_record(payload, content_at, file.name, file.date, file.label);
         if (payload.size() > dates.payload_limit)
             throw BuildError(file.entry + ": " + file.source + " makes the payload larger than an installer can hold");
     }
@@ -66,13 +104,14 @@ BuildSummary build_installer(const Manifest& manifest, const StubImage& stub, co
     if (dates.source_date_epoch && stub_time > *dates.source_date_epoch) stub_time = *dates.source_date_epoch;
     header.stub_date = local_date(stub_time);
 
-    auto pack_all = [&] { return pack_installer(stub.bytes, header, payload, pack); };
+    size_t plain_payload = payload.size();
+    auto pack_all = [&] { return pack_installer(stub.bytes, header, std::move(payload), pack); };
     InstallerParts parts = runner ? runner(pack_all) : pack_all();
     write_installer(parts, output);
 
     BuildSummary summary;
     summary.files = manifest.files.size();
-    summary.plain_payload = payload.size();
+    summary.plain_payload = plain_payload;
     summary.stored_payload = static_cast<size_t>(header.payload_size);
     summary.executable = parts.executable.size();
     summary.disks = parts.disks.size();

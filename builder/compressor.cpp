@@ -37,7 +37,10 @@ std::vector<u8> compress_block(const u8* data, size_t length, CompressionLevel l
                                 ? compress_best(data, length, best_chunk_size, best_segment_size, threads, done)
                                 : compress_fast(data, length);
     if (done && level == CompressionLevel::fast) *done += length;
-    if (block.size() > stored_block_size(length)) return store_block(data, length);
+    if (block.size() > stored_block_size(length)) {
+        std::vector<u8>().swap(block);
+        return store_block(data, length);
+    }
     return block;
 }
 

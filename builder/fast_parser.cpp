@@ -32,7 +32,9 @@ public:
     FastParser(const u8* data, size_t size) : x_(data), n_(size), table_(size_t(1) << hash_bits, 0) {}
 
     std::vector<u8> run() {
-        BlockWriter writer(n_ / 2);
+        // Room for the largest block it keeps, so the block is never copied
+        // to grow; what it does not fill is never touched.
+        BlockWriter writer(BlockWriter::literal_cost(n_));
         size_t literal_start = 0;
         size_t s = 0;
         // Every position up to here may load 8 bytes.

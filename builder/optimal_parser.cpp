@@ -248,9 +248,14 @@ std::vector<u8> compress_best(const u8* data, size_t length, size_t chunk_size, 
     for (const std::exception_ptr& failure : failures) {
         if (failure) std::rethrow_exception(failure);
     }
-    std::vector<u8> block = std::move(blocks[0]);
-    for (size_t k = 1; k < segments; ++k) {
-        block.insert(block.end(), blocks[k].begin() + block_magic_size, blocks[k].end());
+    // Sized once and each segment released as it is copied, so the joined
+    // block never exists twice over.
+    size_t total = blocks[0].size();
+    for (size_t k = 1; k < segments; ++k) total += blocks[k].size() - block_magic_size;
+    std::vector<u8> block;
+    block.reserve(total);
+    for (size_t k = 0; k < segments; ++k) {
+        block.insert(block.end(), blocks[k].begin() + (k ? block_magic_size : 0), blocks[k].end());
         std::vector<u8>().swap(blocks[k]);
     }
     return block;

@@ -44,11 +44,11 @@ struct FieldWriter {
 void append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
 
 // Splits the stored payload: what fits beside the overhead in the
-// executable, then whole disks. A disk file is never empty, since the
-// installer reports an empty disk as fatal.
-void split_payload(const Bytes& stored, size_t overhead, int64_t disk_size, size_t& first,
-                   std::vector<Bytes>& disks) {
-    first = stored.size();
+// executable, then whole disks, given by their sizes. A disk file is never
+// empty, since the installer reports an empty disk as fatal.
+void split_payload(size_t stored, size_t overhead, int64_t disk_size, size_t& first, std::vector<size_t>& disks) {
+    first = stored;
+    disks.clear();
     if (disk_size <= 0) return;
     // The executable's length stays a multiple of 8 (see pack_installer);
     // the disks are no programs and are filled to the size.
@@ -58,10 +58,10 @@ void split_payload(const Bytes& stored, size_t overhead, int64_t disk_size, size
                          " is smaller than the installer program with its header (" + std::to_string(overhead) +
                          " bytes)");
     }
-    first = std::min(stored.size(), static_cast<size_t>(executable_size) - overhead);
-    for (size_t at = first; at < stored.size();) {
-        size_t n = std::min(stored.size() - at, static_cast<size_t>(disk_size));
-        disks.emplace_back(stored.begin() + static_cast<long>(at), stored.begin() + static_cast<long>(at + n));
+    first = std::min(stored, static_cast<size_t>(executable_size) - overhead);
+    for (size_t at = first; at < stored;) {
+        size_t n = std::min(stored - at, static_cast<size_t>(disk_size));
+        disks.push_back(n);
         at += n;
     }
 }
@@ -96,28 +96,32 @@ Bytes encode_header(const ArchiveHeader& header) {
 void encode_record(Bytes& payload, const std::string& name, u32 kind, u32 shortcut_flags, const u8* content,
                    size_t length, const DateTime& date, const std::string& label) {
     if (length > static_cast<size_t>(i32_max)) throw BuildError(name + ": more bytes than a record can hold");
+    size_t at = open_record(payload, name, kind, shortcut_flags);
+    if (length) payload.insert(payload.end(), content, content + length);
+    close_record(payload, at, name, date, label);
+}
+
+size_t open_record(Bytes& payload, const std::string& name, u32 kind, u32 shortcut_flags) {
     put_text(payload, name.data(), name.size());
     put_word(payload, kind);
     put_word(payload, shortcut_flags);
-    put_word(payload, static_cast<u32>(length));
-    if (length) payload.insert(payload.end(), content, content + length);
-    put_word(payload, block_checksum(content, static_cast<i32>(length)));
+    put_word(payload, 0);
+    return payload.size();
+}
+
+void close_record(Bytes& payload, size_t content_at, const std::string& name, const DateTime& date,
+                  const std::string& label) {
+    size_t length = payload.size() - content_at;
+    if (length > static_cast<size_t>(i32_max)) throw BuildError(name + ": more bytes than a record can hold");
+    store_le32(&payload[content_at - 4], static_cast<u32>(length));
+    put_word(payload, block_checksum(payload.data() + content_at, static_cast<i32>(length)));
     put_date(payload, date);
     put_text(payload, label.data(), label.size());
 }
 
-InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, const Bytes& plain_payload,
-                              const PackOptions& options) {
-    if (stub.size() > static_cast<size_t>(i32_max)) throw BuildError("the installer program is too large");
-    Bytes stored;
-    if (header.flags & header_flag::compressed_payload) {
-        if (plain_payload.size() > max_block_input)
-            throw BuildError("the payload is too large for one compressed block");
-        stored = compress_block(plain_payload.data(), plain_payload.size(), options.level, 0, options.compressed);
-        scramble_byte(stored, static_cast<u8>(stored.size()));
-    } else {
-        stored = plain_payload;
-    }
+namespace {
+
+InstallerParts pack_stored(const Bytes& stub, ArchiveHeader& header, Bytes& stored, const PackOptions& options) {
     if (stored.size() > static_cast<size_t>(i32_max))
         throw BuildError("the payload is too large: " + std::to_string(stored.size()) + " bytes, at most " +
                          std::to_string(i32_max));
@@ -136,7 +140,7 @@ InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, const By
     u32 key = 0;
     size_t overhead = 0;
     size_t first = 0;
-    InstallerParts parts;
+    std::vector<size_t> disk_sizes;
     const size_t header_paddings = 64;
     for (bool aligned = false; !aligned;) {
         if (image.size() == stub.size() + signing_alignment)
@@ -148,8 +152,7 @@ InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, const By
             header_block = compress_block(plain_header.data(), plain_header.size(), options.level);
             scramble_dword(header_block, key);
             overhead = image.size() + archive_start_size + header_block.size() + trailer_size;
-            parts.disks.clear();
-            split_payload(stored, overhead, options.disk_size, first, parts.disks);
+            split_payload(stored.size(), overhead, options.disk_size, first, disk_sizes);
             aligned = (overhead + first) % signing_alignment == 0;
             plain_header.push_back(filler_byte(padding));
         }
@@ -158,6 +161,7 @@ InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, const By
     if (overhead + first > static_cast<size_t>(i32_max))
         throw BuildError("the installer would be larger than 2 GiB; give a disk size");
 
+    InstallerParts parts;
     Bytes& exe = parts.executable;
     exe.reserve(overhead + first);
     append(exe, image);
@@ -167,8 +171,48 @@ InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, const By
     append(exe, header_block);
     exe.insert(exe.end(), stored.begin(), stored.begin() + static_cast<long>(first));
     put_word(exe, static_cast<u32>(image.size()));
+    parts.disks.reserve(disk_sizes.size());
+    for (size_t at = first, k = 0; k < disk_sizes.size(); at += disk_sizes[k++])
+        parts.disks.emplace_back(stored.begin() + static_cast<long>(at),
+                                 stored.begin() + static_cast<long>(at + disk_sizes[k]));
     return parts;
 }
+
+void check_payload(const ArchiveHeader& header, const Bytes& stub, const Bytes& plain_payload) {
+    if (stub.size() > static_cast<size_t>(i32_max)) throw BuildError("the installer program is too large");
+    if ((header.flags & header_flag::compressed_payload) && plain_payload.size() > max_block_input)
+        throw BuildError("the payload is too large for one compressed block");
+}
+
+Bytes compressed_payload(const Bytes& plain_payload, const PackOptions& options) {
+    Bytes stored = compress_block(plain_payload.data(), plain_payload.size(), options.level, 0, options.compressed);
+    scramble_byte(stored, static_cast<u8>(stored.size()));
+    return stored;
+}
+
+}  // namespace
+
+InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, const Bytes& plain_payload,
+                              const PackOptions& options) {
+    check_payload(header, stub, plain_payload);
+    Bytes stored = header.flags & header_flag::compressed_payload ? compressed_payload(plain_payload, options)
+                                                                  : plain_payload;
+    return pack_stored(stub, header, stored, options);
+}
+
+InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, Bytes&& plain_payload,
+                              const PackOptions& options) {
+    check_payload(header, stub, plain_payload);
+    Bytes stored;
+    if (header.flags & header_flag::compressed_payload) {
+        stored = compressed_payload(plain_payload, options);
+        Bytes().swap(plain_payload);
+    } else {
+        stored.swap(plain_payload);
+    }
+    return pack_stored(stub, header, stored, options);
+}
+
 
 void write_installer(const InstallerParts& parts, const std::string& path) {
     std::string directory = folder_of(path);

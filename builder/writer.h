@@ -47,6 +47,14 @@ Bytes encode_header(const ArchiveHeader& header);
 void encode_record(Bytes& payload, const std::string& name, u32 kind, u32 shortcut_flags, const u8* content,
                    size_t length, const DateTime& date, const std::string& label);
 
+// The same record in two halves, so that its content can be read straight
+// into the payload between them: open_record appends the fields before the
+// content and gives where the content starts; close_record takes everything
+// from there as the content, fills in its length and appends the rest.
+size_t open_record(Bytes& payload, const std::string& name, u32 kind, u32 shortcut_flags);
+void close_record(Bytes& payload, size_t content_at, const std::string& name, const DateTime& date,
+                  const std::string& label);
+
 // The bytes of one record besides its name, content and label.
 const size_t record_fixed_size = 4 + 4 + 4 + 4 + date_record_size + 2;
 
@@ -59,6 +67,10 @@ const size_t record_fixed_size = 4 + 4 + 4 + 4 + date_record_size + 2;
 // executable's length a multiple of 8, as signing tools want it; with disks,
 // the executable's share is held to the largest such length.
 InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, const Bytes& plain_payload,
+                              const PackOptions& options);
+// The same, taking the payload over: it is released as soon as it is
+// compressed, before the installer's files are assembled.
+InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, Bytes&& plain_payload,
                               const PackOptions& options);
 
 // Writes the executable to path and the disk files beside it. Every file is

@@ -1,8 +1,9 @@
 // Building installers: what the tool writes reads back through the
 // installer's own readers field for field and byte for byte, the same
 // inputs give the same bytes, a multi-disk installer splits where the
-// installer will gather, a failed build leaves no file behind, and only a
-// bare installer program is built on.
+// installer will gather, a source is packed as it stands when it is read,
+// a failed build leaves no file behind, and only a bare installer program is
+// built on.
 #include "builder_fixtures.h"
 
 #include <unistd.h>
@@ -140,6 +141,32 @@ TEST_F(Builds, ADiskSizeSplitsThePayloadWhereTheInstallerGathersIt) {
         }
         EXPECT_EQ(read_records(installer, gathered.stored).size(), 4u) << c.what;
     }
+}
+
+TEST_F(Builds, ASourceIsPackedAsItStandsWhenItIsRead) {
+    // The payload is laid out from the sizes seen beforehand; a source that
+    // grows or shrinks after the manifest's check is packed whole all the
+    // same, its record's length and checksum those of what was read.
+    std::string manifest_path = demo_manifest();
+    Manifest manifest = load_manifest(manifest_path);
+    std::string grown = std::string(300000, 'g') + "tail";
+    write("files/demo.exe", grown);
+    write("files/Demo.ttf", "");
+    write("files/empty.dat", "now some bytes");
+    PackOptions pack;
+    pack.level = CompressionLevel::fast;
+    std::string output = path("out/setup.exe");
+    build_installer(manifest, test_stub(), output, pack, ManifestOptions());
+
+    Installer installer = open_installer(output);
+    std::vector<Record> records = read_records(installer, gather_stored_payload(installer).stored);
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(text_of(records[0].content), grown);
+    EXPECT_EQ(records[0].label, "Demo");
+    EXPECT_EQ(text_of(records[1].content), "now some bytes");
+    EXPECT_EQ(text_of(records[2].content), std::string(5000, '\x01') + "shared");
+    EXPECT_TRUE(records[3].content.empty());
+    EXPECT_EQ(records[3].label, "Demo Sans");
 }
 
 TEST_F(Builds, ADiskSmallerThanTheProgramIsRefused) {
