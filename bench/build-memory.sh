@@ -9,23 +9,23 @@
 #
 # Without CORPUS_DIR the corpus is MEGABYTES (default 150) of Wine's x86-64
 # DLLs, copied into the output folder. Uses the optimised, unsanitized `sea`
-# of build/bench (built here; SEA=path overrides it) and the stub STUB, else
+# of build/release (built here; SEA=path overrides it) and the stub STUB, else
 # that of the Wine tree, else a 64 KB stand-in: what the build holds of the
 # stub is its size, and the figures do not depend on its code.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 corpus=${1:-}
 megabytes=${2:-150}
-out=$root/build/bench/build-memory
+out=$root/build/release/build-memory
 mkdir -p "$out"
 [ -x /usr/bin/time ] || { echo "/usr/bin/time is missing: apt-get install time"; exit 1; }
 
 sea=${SEA:-}
 if [ -z "$sea" ]; then
-    cmake -S "$root" -B "$root/build/bench" -DCMAKE_BUILD_TYPE=Release -DSEA_SANITIZE=OFF -DSEA_WIN32_TREE=OFF \
+    cmake -S "$root" -B "$root/build/release" -DCMAKE_BUILD_TYPE=Release -DSEA_SANITIZE=OFF -DSEA_WIN32_TREE=OFF \
         > "$out/configure.log" 2>&1 || { cat "$out/configure.log"; exit 1; }
-    cmake --build "$root/build/bench" --target sea -j2 > "$out/build.log" 2>&1 || { tail -n 30 "$out/build.log"; exit 1; }
-    sea=$root/build/bench/builder/sea
+    cmake --build "$root/build/release" --target sea -j2 > "$out/build.log" 2>&1 || { tail -n 30 "$out/build.log"; exit 1; }
+    sea=$root/build/release/builder/sea
 fi
 stub=${STUB:-$root/build/$("$root/tools/wine-arch" 2>/dev/null || echo win64)/installer/sea-stub.exe}
 if [ ! -f "$stub" ]; then

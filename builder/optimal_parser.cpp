@@ -14,8 +14,10 @@
 // searching for a longer one, so the parse is cheapest for the matches found,
 // a little above the true optimum.
 //
-// The input is parsed in chunks of 4 MiB to bound memory; the match window
-// still spans chunk borders, only a token cannot.
+// The input is parsed in chunks of 256 KiB: a chunk's arrays take some 19
+// bytes a byte, so larger ones made a build's memory grow by tens of
+// megabytes a thread for no gain in size. The match window still spans chunk
+// borders, only a token cannot.
 //
 // Segments of a fixed size are parsed independently, on as many threads as
 // there are cores: each has a match finder of its own that first reads the
@@ -32,6 +34,7 @@
 
 #include <atomic>
 #include <exception>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -109,7 +112,7 @@ public:
 private:
     void find_tokens(size_t begin, size_t m) {
         // Every entry is written below (a distance only with its length), so
-        // the arrays are only sized, not cleared: clearing 4 MiB chunks showed.
+        // the arrays are only sized, not cleared: clearing them showed in profiles.
         lengths_.resize(m);
         distances_.resize(m);
         runs_.resize(m);
@@ -227,17 +230,36 @@ std::vector<u8> compress_best(const u8* data, size_t length, size_t chunk_size, 
     std::vector<std::vector<u8>> blocks(segments);
     std::vector<std::exception_ptr> failures(segments);
     std::atomic<size_t> next(0);
+    // Segments are joined in order as soon as they and all before them are
+    // parsed, so only the few in flight exist beside the joined block. That
+    // block is reserved once at the size of storing everything as literals,
+    // which no parse exceeds; the pages it does not fill are never touched.
+    size_t chunks = segments * ((segment_size + chunk_size - 1) / chunk_size + 1);
+    std::vector<u8> block;
+    block.reserve(length + length / long_literal_max * long_literal_header + chunks * long_literal_header +
+                  block_magic_size);
+    std::mutex joining;
+    size_t joined = 0;
+    auto join_ready = [&] {
+        for (; joined < segments && !blocks[joined].empty(); ++joined) {
+            block.insert(block.end(), blocks[joined].begin() + (joined ? block_magic_size : 0), blocks[joined].end());
+            std::vector<u8>().swap(blocks[joined]);
+        }
+    };
     auto work = [&] {
         for (size_t k; (k = next++) < segments;) {
             size_t begin = k * segment_size;
             size_t end = std::min(length, begin + segment_size);
             size_t warm = std::min<size_t>(begin, distance_max);
             try {
-                blocks[k] = OptimalParser(data + begin - warm, end - begin + warm, warm, chunk_size).run();
-                if (done) *done += end - begin;
+                std::vector<u8> parsed = OptimalParser(data + begin - warm, end - begin + warm, warm, chunk_size).run();
+                std::lock_guard<std::mutex> lock(joining);
+                blocks[k] = std::move(parsed);
+                join_ready();
             } catch (...) {
                 failures[k] = std::current_exception();
             }
+            if (done) *done += end - begin;
         }
     };
     if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
@@ -247,16 +269,6 @@ std::vector<u8> compress_best(const u8* data, size_t length, size_t chunk_size, 
     for (std::thread& worker : workers) worker.join();
     for (const std::exception_ptr& failure : failures) {
         if (failure) std::rethrow_exception(failure);
-    }
-    // Sized once and each segment released as it is copied, so the joined
-    // block never exists twice over.
-    size_t total = blocks[0].size();
-    for (size_t k = 1; k < segments; ++k) total += blocks[k].size() - block_magic_size;
-    std::vector<u8> block;
-    block.reserve(total);
-    for (size_t k = 0; k < segments; ++k) {
-        block.insert(block.end(), blocks[k].begin() + (k ? block_magic_size : 0), blocks[k].end());
-        std::vector<u8>().swap(blocks[k]);
     }
     return block;
 }
