@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """What each layer of the installer stub and of the runtime costs, read from
 the linker's map (sea-stub.map beside the stub): the bytes of every input
-section that the linker kept, summed by where it came from.
+section that the linker kept, summed by where it came from. The stub is
+optimised as one program, so its own code shows as one part; the layers'
+shares before that are those of their objects (nm --size-sort -S).
 
     stub_map.py STUB.map [--objects]
 """
@@ -53,6 +55,10 @@ def layer_of(source):
         return "runtime: mingw start-up"
     if re.search(r"lib(msvcrt|kernel32|user32|gdi32|advapi32|shell32|ole32|comctl32|uuid)\.a", source):
         return "imports (thunks and names)"
+    # Optimised as one program, the layers' code comes out of the optimiser's
+    # partitions, which no longer tell one layer from another.
+    if name.endswith(".ltrans.o"):
+        return "all layers (optimised as one)"
     if source == "dll stuff":
         return "relocations (for ASLR)"
     if name.endswith(".res"):

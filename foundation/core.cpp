@@ -93,3 +93,21 @@ void* operator new(size_t size, const std::nothrow_t&) noexcept { return core_al
 void* operator new[](size_t size, const std::nothrow_t&) noexcept { return core_allocate(size); }
 void operator delete(void* block, const std::nothrow_t&) noexcept { free(block); }
 void operator delete[](void* block, const std::nothrow_t&) noexcept { free(block); }
+
+// The whole multiples of the part scale directly; the remainder, below the
+// whole, is added span times and each pass beyond the whole carries one, so
+// no sum exceeds twice the whole.
+i32 scale(i32 part, i32 whole, i32 span) {
+    u32 divisor = static_cast<u32>(whole);
+    u32 remainder = static_cast<u32>(part) % divisor;
+    u32 quotient = static_cast<u32>(part) / divisor * static_cast<u32>(span);
+    u32 carried = 0;
+    for (i32 i = 0; i < span; i++) {
+        carried += remainder;
+        if (carried >= divisor) {
+            carried -= divisor;
+            quotient++;
+        }
+    }
+    return static_cast<i32>(quotient);
+}

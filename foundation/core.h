@@ -54,6 +54,12 @@ void* core_allocate(size_t size);
 void* core_reallocate(void* block, size_t size);
 void core_free(void* block);
 
+// part * span / whole rounded down, for a part from 0 up, a whole above 0
+// and a span from 0 up, whose product may leave the 32-bit range: progress
+// over byte counts. It needs no 64-bit division, whose helper the 32-bit
+// runtime would otherwise link in.
+i32 scale(i32 part, i32 whole, i32 span);
+
 // Formats into the shared scratch with vsnprintf's rules, never writing past
 // its 32,768 bytes, and returns the scratch. The text lasts only until the next
 // formatting call. A text that does not fit (32,768 bytes or more) is a

@@ -1,15 +1,15 @@
 // Gathering the payload from the executable and from the disk files beside
 // it, decoding it, and reading its records, each failure ending the run with
 // its report. The progress bar runs from 5 to 45 over the gathering; the
-// arithmetic is done in 64 bits, because the product of the bytes gathered
-// and 40 leaves the 32-bit range for payloads above some 53 MB.
+// product of the bytes gathered and 40 leaves the 32-bit range for payloads
+// above some 53 MB, which scale() allows for.
 #include "installer/installer.h"
 
 namespace {
 
 i32 gathering_percent(i32 done, i32 payload_size) {
     if (payload_size <= 0) return 5;
-    return 5 + static_cast<i32>(static_cast<int64_t>(done) * 40 / payload_size);
+    return 5 + scale(done, payload_size, 40);
 }
 
 String disk_request(i32 disk, const String& path) {

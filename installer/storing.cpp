@@ -9,7 +9,7 @@
 
 namespace {
 
-i32 storing_percent(i32 index, i32 count) { return 55 + static_cast<i32>(static_cast<int64_t>(index) * 30 / count); }
+i32 storing_percent(i32 index, i32 count) { return 55 + scale(index, count, 30); }
 
 // What the system learns from AddFontResourceA lasts until the user logs
 // off; the Fonts value makes the font stay after a restart. Another
