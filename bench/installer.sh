@@ -175,7 +175,9 @@ for name in sea-empty sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma; do
         # Cold: a fresh prefix, no Wine server yet.
         cold_i+=("$(run_timed "$prefix" 'C:\dl\setup.exe' "${install_args[@]}")")
         rss+=("$(tail -n 1 "$out/rss")")
-        first=$(cd "$corpus" && find . -type f | sort | head -n 1)
+        # sed reads the whole list: head would end the pipe early, and the
+        # sort that it cut off would end this script under pipefail.
+        first=$(cd "$corpus" && find . -type f | sort | sed -n 1p)
         if [ "$name" = sea-empty ]; then first=readme.txt; fi
         [ -e "$prefix/drive_c/Bench/$first" ] || echo "warning: $name did not install"
         cold_r+=("$(run_timed "$prefix" "${uninstall[@]}")")
