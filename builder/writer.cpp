@@ -192,12 +192,11 @@ Bytes compressed_payload(const Bytes& plain_payload, const PackOptions& options)
 
 }  // namespace
 
+// A caller that keeps its payload pays for a copy, which the packing then
+// releases as the other form does.
 InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, const Bytes& plain_payload,
                               const PackOptions& options) {
-    check_payload(header, stub, plain_payload);
-    Bytes stored = header.flags & header_flag::compressed_payload ? compressed_payload(plain_payload, options)
-                                                                  : plain_payload;
-    return pack_stored(stub, header, stored, options);
+    return pack_installer(stub, header, Bytes(plain_payload), options);
 }
 
 InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, Bytes&& plain_payload,
@@ -212,7 +211,6 @@ InstallerParts pack_installer(const Bytes& stub, ArchiveHeader& header, Bytes&& 
     }
     return pack_stored(stub, header, stored, options);
 }
-
 
 void write_installer(const InstallerParts& parts, const std::string& path) {
     std::string directory = folder_of(path);
