@@ -235,6 +235,10 @@ private:
             if (sea_embedded_robot_size < 2) throw TryError("this sea carries no robot: give one with --robot");
             robot.assign(reinterpret_cast<const char*>(sea_embedded_robot), sea_embedded_robot_size);
         }
+        // The robot that sea carries is the 32-bit one that ships with it.
+        if (arch == "win64" && machine_of(Bytes(robot.begin(), robot.end())) == "i386")
+            throw TryError("the robot is a 32-bit program, and this machine runs no 32-bit code under Wine: "
+                           "give one built for x86-64 with --robot (build/win64/tools/robot/robot.exe)");
 
         std::string template_dir = options_.template_dir;
         if (template_dir.empty()) {
