@@ -394,8 +394,9 @@ def main():
     parser.add_argument("--timeout", type=int, default=60,
                         help="seconds the robot waits for a window or for the end of the program")
     # A run spends most of its time waiting on Wine (its start-up, the
-    # server's linger, windows withdrawn), so six prefixes share two cores.
-    parser.add_argument("--jobs", type=int, default=6, help="prefixes run side by side")
+    # server's linger, windows withdrawn), so several prefixes share two
+    # cores; with six, Wine once failed to start a program (error 1359).
+    parser.add_argument("--jobs", type=int, default=4, help="prefixes run side by side")
     parser.add_argument("--only", help="run the scenarios whose name holds this text")
     parser.add_argument("--show", action="store_true", help="print every transcript")
     parser.add_argument("tables", nargs="+")
