@@ -20,6 +20,11 @@
 # still measured).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# One X display for every run, so that a prefix's Wine keeps its desktop
+# between the programs that it times.
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
 corpus=${1:-}
 runs=${2:-3}
 out=$root/build/release/installer
@@ -112,6 +117,10 @@ done
 # An installer of one small file: what the installer itself holds in memory
 # whatever its payload (its DLLs, windows and code), so that the memory that
 # grows with the payload can be told apart.
+# The same payload stored: the difference from sea-best is decoding.
+sed 's|^flags = .*|flags = ["uninstall_support"]\ncompress = false|' "$out/bench.toml" > "$out/stored.toml"
+"$sea" build "$out/stored.toml" -o "$out/sea-stored.exe" --stub "$stub" > "$out/sea-stored.log" 2>&1
+size[sea-stored]=$(stat -c %s "$out/sea-stored.exe")
 mkdir -p "$out/empty"
 echo "one small file" > "$out/empty/readme.txt"
 sed "s|^source = .*|source = \"$out/empty\"|" "$out/bench.toml" > "$out/empty.toml"
@@ -135,13 +144,14 @@ declare -A install_cold install_warm remove_cold remove_warm memory
 peer_runs=yes
 if [ "$arch" = win64 ]; then peer_runs=no; fi
 
-# Seconds of one command in a prefix, and its peak memory (kB) in $out/rss.
+# Seconds of one program in a prefix, from its start to its end, and its peak
+# memory (kB) in $out/rss. The prefix's server is kept running (serve), so
+# neither its start nor the seconds it lingers after the last program count.
 run_timed() {  # prefix program args...
     local start end
     start=$(date +%s.%N)
     # A run that asks something would wait for ever: ten minutes is a failure.
     /usr/bin/time -f %M -o "$out/rss" timeout 600 "$root/tools/wine-sandbox" run "$@" > /dev/null 2>&1 || true
-    "$root/tools/wine-sandbox" wait "$1" > /dev/null 2>&1 || true
     end=$(date +%s.%N)
     awk -v a="$start" -v b="$end" 'BEGIN{printf "%.3f", b-a}'
 }
@@ -153,6 +163,7 @@ net() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.3f", a-b}'; }
 prefix=$out/prefix
 baseline_prefix=$out/baseline
 "$root/tools/wine-sandbox" clone "$template" "$baseline_prefix"
+"$root/tools/wine-sandbox" serve "$baseline_prefix"
 mkdir -p "$baseline_prefix/drive_c/tools"
 if [ "$arch" = win64 ]; then compiler=x86_64-w64-mingw32-g++; else compiler=i686-w64-mingw32-g++; fi
 "$compiler" -Os -mwindows -o "$baseline_prefix/drive_c/tools/bare.exe" "$root/bench/bare_window.cpp"
@@ -161,7 +172,7 @@ baseline_warm=$(run_timed "$baseline_prefix" 'C:\tools\bare.exe')
 baseline_kb=$(tail -n 1 "$out/rss")
 "$root/tools/wine-sandbox" remove "$baseline_prefix"
 
-for name in sea-empty sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma; do
+for name in sea-empty sea-stored sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma; do
     case $name in
         sea-*) install_args=(/a) ; uninstall=('C:\Bench\Uninstall.EXE' /u:Bench /a) ;;
         nsis-*) install_args=(/S) ; uninstall=('C:\Bench\uninst.exe' /S '_?=C:\Bench') ;;
@@ -170,9 +181,10 @@ for name in sea-empty sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma; do
     cold_i=() warm_i=() cold_r=() warm_r=() rss=()
     for ((r = 0; r < runs; r++)); do
         "$root/tools/wine-sandbox" clone "$template" "$prefix"
+        "$root/tools/wine-sandbox" serve "$prefix"
         mkdir -p "$prefix/drive_c/dl"
         cp "$out/$name.exe" "$prefix/drive_c/dl/setup.exe"
-        # Cold: a fresh prefix, no Wine server yet.
+        # Cold: a fresh prefix, its server just started.
         cold_i+=("$(run_timed "$prefix" 'C:\dl\setup.exe' "${install_args[@]}")")
         rss+=("$(tail -n 1 "$out/rss")")
         # sed reads the whole list: head would end the pipe early, and the
@@ -189,7 +201,9 @@ for name in sea-empty sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma; do
     done
     install_cold[$name]=$(net "$(echo "${cold_i[@]}" | median)" "$baseline_cold")
     install_warm[$name]=$(net "$(echo "${warm_i[@]}" | median)" "$baseline_warm")
-    remove_cold[$name]=$(net "$(echo "${cold_r[@]}" | median)" "$baseline_cold")
+    # An uninstallation follows the installation in its prefix: Wine is up
+    # by then, as for the bare program's second run.
+    remove_cold[$name]=$(net "$(echo "${cold_r[@]}" | median)" "$baseline_warm")
     remove_warm[$name]=$(net "$(echo "${warm_r[@]}" | median)" "$baseline_warm")
     memory[$name]=$(( $(echo "${rss[@]}" | median) - baseline_kb ))
 done
@@ -203,23 +217,30 @@ printf '\nCorpus: %s (%d files, %.1f MB); %d runs each, medians; ratios against 
     "$corpus" "$files" "$(awk -v b="$bytes" 'BEGIN{print b/1e6}')" "$runs"
 printf 'Wine: %s prefix. Seconds and peak memory are over a bare Wine program run the same way\n' "$arch"
 printf '(%s s cold, %s s warm, %d kB): what the installer itself costs.\n' "$baseline_cold" "$baseline_warm" "$baseline_kb"
-printf 'Where the time goes under Wine and Xvfb: with no window manager, Wine waits 2 s for each window that\n'
-printf 'a program hides (wait_for_withdrawn_state times out); an installation in /a mode shows two (the background\n'
-printf 'and the progress dialog), the bare program one, so about 2 s of each installation is that wait, not\n'
-printf 'decoding, writing, dates or the registry (seen with WINEDEBUG=+timestamp). A silent NSIS run shows none.\n'
 if [ "$peer_runs" = no ]; then
     printf 'NSIS installers are 32-bit programs and this machine runs no 32-bit code: their runs are not measured,\n'
     printf 'so the run columns show our own figures only (x86-64 build of the stub).\n'
 fi
 printf '\n%-16s %10s %8s %10s %8s %9s %9s %9s %9s %10s\n' installer size ratio "build s" ratio \
     "inst cold" "inst warm" "rm cold" "rm warm" "memory kB"
-for name in sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma; do
+for name in sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma sea-stored sea-empty; do
     printf '%-16s %10d %8s %10s %8s %9s %9s %9s %9s %10s\n' "$name" "${size[$name]}" \
-        "$(ratio "${size[$name]}" "${size[nsis-zlib]}")" "${build_seconds[$name]}" \
-        "$(ratio "${build_seconds[$name]}" "${build_seconds[nsis-zlib]}")" \
+        "$(ratio "${size[$name]}" "${size[nsis-zlib]}")" "${build_seconds[$name]:--}" \
+        "$(ratio "${build_seconds[$name]:-}" "${build_seconds[nsis-zlib]}")" \
         "${install_cold[$name]:--}" "${install_warm[$name]:--}" "${remove_cold[$name]:--}" \
         "${remove_warm[$name]:--}" "${memory[$name]:--}"
 done
+# Where an installation's time goes, from the rows above (warm runs).
+part() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.3f", a-b}'; }
+printf '\nWhere the time goes (warm, seconds; sea-stored carries the same payload uncompressed, sea-empty one\n'
+printf 'small file): what every installation costs (windows, registry, shortcuts, log, the uninstaller) %s;\n' \
+    "${install_warm[sea-empty]}"
+printf 'reading and writing the files with their dates %s; decoding %s (sea-best) and %s (sea-fast).\n' \
+    "$(part "${install_warm[sea-stored]}" "${install_warm[sea-empty]}")" \
+    "$(part "${install_warm[sea-best]}" "${install_warm[sea-stored]}")" \
+    "$(part "${install_warm[sea-fast]}" "${install_warm[sea-stored]}")"
+printf 'Uninstallation: every one %s, removing the files %s.\n' "${remove_warm[sea-empty]}" \
+    "$(part "${remove_warm[sea-best]}" "${remove_warm[sea-empty]}")"
 printf '\nMemory that grows with the payload: peak over that of the installer of one small file\n'
 printf '(%s kB over the bare program: its DLLs, windows and code), against 1.1 x (compressed + decoded payload).\n' \
     "${memory[sea-empty]}"
