@@ -23,7 +23,7 @@ CORE_NORETURN void run_install(InstallSession& session) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE module_instance, HINSTANCE, LPSTR command_text, int) {
-    InstallSession session;
+    InstallSession session = InstallSession();
     session.command_line.assign(command_text);
     start_up(module_instance);
     parse_command_line(session);
