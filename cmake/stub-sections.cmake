@@ -34,8 +34,8 @@ function(sea_stub_linker_script output)
     math(EXPR body_length "${idata_length} - 5 - ${body_start}")
     string(SUBSTRING "${idata_block}" ${body_start} ${body_length} idata_body)
     foreach(part 2 4 5 6)
-        string(REGEX REPLACE "([ \t]*)(KEEP \\()?(SORT\\(\\*\\)\\(\\.idata\\$${part}\\))"
-               "\\1\".idata$${part}\" = ABSOLUTE(. - __image_base__);\n\\1\\2\\3" idata_body "${idata_body}")
+        string(REGEX REPLACE "\n([ \t]*)([^\n]*\\(\\.idata\\$${part}\\)[^\n]*)"
+               "\n\\1\".idata$${part}\" = ABSOLUTE(. - __image_base__);\n\\1\\2" idata_body "${idata_body}")
     endforeach()
     string(REPLACE "${idata_block}" "" script "${script}")
 
