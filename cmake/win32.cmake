@@ -32,6 +32,18 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env SEA_WINE_ARCH=${SEA_TR
 # optimiser would fold each step of the run into its single caller, which
 # makes the drivers larger than the steps apart (by some 1.7 KB).
 set(SEA_STUB_OPTIMISER_OPTIONS -flto -fno-inline-functions-called-once)
+# 32-bit Windows itself keeps the stack aligned to 4 bytes only, and the stub
+# has no data that wants more: without the compiler's 16-byte assumption its
+# calls need no padding (some 300 bytes). Arguments are pushed rather than
+# stored into a frame reserved for the largest call (some 4.5 KB): the
+# compiler reserves that frame only because it may have to probe the stack,
+# page by page, for a frame of more than a page, and no function of the stub
+# has one, which the last option checks. Without a frame pointer, which
+# nothing of the stub needs, a further 900 bytes go.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    list(APPEND SEA_STUB_OPTIMISER_OPTIONS -mpreferred-stack-boundary=2 -mno-accumulate-outgoing-args
+         -mno-stack-arg-probe -Werror=frame-larger-than=4096 -fomit-frame-pointer)
+endif()
 add_subdirectory(foundation)
 add_subdirectory(archive)
 add_subdirectory(platform)

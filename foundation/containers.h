@@ -7,7 +7,15 @@
 // remove the node it stands on. The installer is built without run-time type
 // information, so the type name in the empty-pop report comes from
 // ElementTypeName, which must be specialised for every stack that pops.
+//
+// Every element type gets its own table of some thirty operations, and the
+// installer is downloaded with each of them: so the linking, walking and
+// freeing live once, untyped, in ListCore (list.cpp), and the typed
+// operations only construct, copy and destroy elements around it.
 #pragma once
+
+#include <new>
+#include <type_traits>
 
 #include "foundation/core.h"
 
@@ -34,18 +42,94 @@ struct ElementTypeName<String> {
     static const char* get() { return "class String"; }
 };
 
-template <class T>
-struct ListNode {
-    ListNode* prev;
-    ListNode* next;
-    T value;
+
+// A node's two links; its element lies right behind them.
+struct ListLink {
+    ListLink* prev;
+    ListLink* next;
+};
+
+struct ListPosition {
+    ListLink* node = nullptr;
+    ListLink* next = nullptr;
+    ListLink* prev = nullptr;
 };
 
 template <class T>
-struct ListCursor {
-    ListNode<T>* node = nullptr;
-    ListNode<T>* next = nullptr;
-    ListNode<T>* prev = nullptr;
+using ListCursor = ListPosition;
+
+// The untyped list: value pointers point behind a node's links, and the
+// element type's destructor (null for a type without one) is kept for
+// whatever frees a node. Its operations are compiled once, out of line and
+// with their plain calling convention, so that each typed operation is a jump.
+#if defined(__has_attribute)
+#if __has_attribute(noipa)
+#define LIST_CORE __attribute__((noipa))
+#else
+#define LIST_CORE __attribute__((noinline))
+#endif
+#else
+#define LIST_CORE
+#endif
+
+class ListCore {
+public:
+    typedef void (*Destroy)(void* value);
+
+    explicit ListCore(Destroy destroy) : destroy_(destroy) {}
+
+    static void* value_of(ListLink* link) { return link ? link + 1 : nullptr; }
+
+    LIST_CORE bool begin(ListPosition& cursor);
+    LIST_CORE bool begin_reverse(ListPosition& cursor);
+    LIST_CORE void* first(ListPosition& cursor);
+    LIST_CORE void* next(ListPosition& cursor);
+    LIST_CORE void* last(ListPosition& cursor);
+    LIST_CORE void* previous(ListPosition& cursor);
+    LIST_CORE void* first_value();
+    LIST_CORE void* last_value();
+    LIST_CORE void* current(ListPosition& cursor);
+    LIST_CORE void* peek_next(ListPosition& cursor);
+    LIST_CORE void* peek_previous(ListPosition& cursor);
+    // A new node with room for size bytes of element, linked at the tail or
+    // the head; the caller constructs the element at the pointer returned.
+    LIST_CORE void* add(size_t size);
+    LIST_CORE void* add_first(size_t size);
+    LIST_CORE void clear();
+    LIST_CORE bool remove_at(ListPosition& cursor);
+    LIST_CORE bool remove_first();
+    LIST_CORE bool remove_last();
+    LIST_CORE void rotate_forward(i32 n);
+    LIST_CORE void rotate_backward(i32 n);
+    LIST_CORE bool remove_first_n(i32 n);
+    LIST_CORE bool remove_last_n(i32 n);
+    LIST_CORE i32 truncate(i32 n);
+    LIST_CORE i32 keep_last(i32 n);
+    LIST_CORE void unlink(ListLink* link);
+
+    // Frees the nodes of elements without a destructor. Inline, it shows the
+    // optimiser that a list's destructor reads nothing of the object but its
+    // nodes, and the table of a list that only a stack's destructor named
+    // is dropped.
+    static void free_plain_nodes(ListLink* link) {
+        while (link) {
+            ListLink* next = link->next;
+            core_free(link);
+            link = next;
+        }
+    }
+
+    i32 count_ = 0;
+    ListLink* head_ = nullptr;
+    ListLink* tail_ = nullptr;
+
+private:
+    void* step_to(ListPosition& cursor, ListLink* link);
+    void* attach(ListLink* link, bool at_head);
+    void detach(ListLink* link);
+    void rotate(i32 n, bool forward);
+
+    Destroy destroy_;
 };
 
 // The operations in the order of their slots; only the five bulk operations
@@ -53,7 +137,7 @@ struct ListCursor {
 template <class T>
 class Collection {
 public:
-    typedef ListCursor<T> Cursor;
+    typedef ListPosition Cursor;
 
     virtual ~Collection() {}
 
@@ -119,167 +203,82 @@ public:
     virtual void rotate_backward(i32 n) = 0;
 
     virtual i32 count() const = 0;
+
 };
 
+// Each typed operation hands over to the core; the list's removals and
+// truncate come from the core too, with the behaviour of the interface's.
 template <class T>
 class List : public Collection<T> {
-public:
-    typedef ListNode<T> Node;
-    typedef ListCursor<T> Cursor;
+    static_assert(alignof(T) <= alignof(ListLink), "an element lies right behind its node's links");
 
-    List() : count_(0), head_(nullptr), tail_(nullptr) {}
-    ~List() override { clear(); }
+public:
+    typedef ListPosition Cursor;
+
+    List() : core_(std::is_trivially_destructible<T>::value ? nullptr : &destroy) {}
+    ~List() override {
+        if (std::is_trivially_destructible<T>::value) ListCore::free_plain_nodes(core_.head_);
+        else core_.clear();
+    }
     List(const List&) = delete;
     List& operator=(const List&) = delete;
 
-    i32 count() const override { return count_; }
-    bool is_empty() const { return count_ == 0; }
-    bool is_out_of_range(i32 i) const { return i < 0 || i >= count_; }
+    i32 count() const override { return core_.count_; }
+    bool is_empty() const { return core_.count_ == 0; }
+    bool is_out_of_range(i32 i) const { return i < 0 || i >= core_.count_; }
 
-    bool begin(Cursor& cursor) override {
-        cursor.node = nullptr;
-        cursor.prev = nullptr;
-        cursor.next = head_;
-        return head_ != nullptr;
-    }
-    bool begin_reverse(Cursor& cursor) override {
-        cursor.node = nullptr;
-        cursor.next = nullptr;
-        cursor.prev = tail_;
-        return tail_ != nullptr;
-    }
-    T* first(Cursor& cursor) override {
-        begin(cursor);
-        return next(cursor);
-    }
-    T* next(Cursor& cursor) override { return step_to(cursor, cursor.next); }
-    T* last(Cursor& cursor) override {
-        begin_reverse(cursor);
-        return previous(cursor);
-    }
-    T* previous(Cursor& cursor) override { return step_to(cursor, cursor.prev); }
-    T* first_value() override { return value_of(head_); }
-    T* last_value() override { return value_of(tail_); }
-    T* current(Cursor& cursor) override { return value_of(cursor.node); }
-    T* peek_next(Cursor& cursor) override { return value_of(cursor.next); }
-    T* peek_previous(Cursor& cursor) override { return value_of(cursor.prev); }
+    bool begin(Cursor& cursor) override { return core_.begin(cursor); }
+    bool begin_reverse(Cursor& cursor) override { return core_.begin_reverse(cursor); }
+    T* first(Cursor& cursor) override { return static_cast<T*>(core_.first(cursor)); }
+    T* next(Cursor& cursor) override { return static_cast<T*>(core_.next(cursor)); }
+    T* last(Cursor& cursor) override { return static_cast<T*>(core_.last(cursor)); }
+    T* previous(Cursor& cursor) override { return static_cast<T*>(core_.previous(cursor)); }
+    T* first_value() override { return static_cast<T*>(core_.first_value()); }
+    T* last_value() override { return static_cast<T*>(core_.last_value()); }
+    T* current(Cursor& cursor) override { return static_cast<T*>(core_.current(cursor)); }
+    T* peek_next(Cursor& cursor) override { return static_cast<T*>(core_.peek_next(cursor)); }
+    T* peek_previous(Cursor& cursor) override { return static_cast<T*>(core_.peek_previous(cursor)); }
 
-    T* add(const T& value) override { return &link_last(new Node{nullptr, nullptr, value})->value; }
+    T* add(const T& value) override { return new (core_.add(sizeof(T))) T(value); }
     // A null source leaves the element value-initialised (zero for a plain
     // type) rather than holding whatever the heap had there.
-    T* add(const T* value) override { return &link_last(make_node(value))->value; }
-    T* add_first(const T& value) override {
-        return &link_first(new Node{nullptr, nullptr, value})->value;
-    }
-    T* add_first(const T* value) override { return &link_first(make_node(value))->value; }
+    T* add(const T* value) override { return construct(core_.add(sizeof(T)), value); }
+    T* add_first(const T& value) override { return new (core_.add_first(sizeof(T))) T(value); }
+    T* add_first(const T* value) override { return construct(core_.add_first(sizeof(T)), value); }
 
-    void clear() override {
-        while (head_) unlink(head_);
-    }
-    bool remove_at(Cursor& cursor) override {
-        if (!cursor.node) return false;
-        unlink(cursor.node);
-        cursor.node = nullptr;
-        return true;
-    }
-    bool remove_first() override {
-        if (!head_) return false;
-        unlink(head_);
-        return true;
-    }
-    bool remove_last() override {
-        if (!tail_) return false;
-        unlink(tail_);
-        return true;
-    }
-    T take_first() override { return take_node(head_); }
-    T take_last() override { return take_node(tail_); }
+    void clear() override { core_.clear(); }
+    bool remove_at(Cursor& cursor) override { return core_.remove_at(cursor); }
+    bool remove_first_n(i32 n) override { return core_.remove_first_n(n); }
+    bool remove_first() override { return core_.remove_first(); }
+    bool remove_last_n(i32 n) override { return core_.remove_last_n(n); }
+    bool remove_last() override { return core_.remove_last(); }
+    i32 truncate(i32 n) override { return core_.truncate(n); }
+    T take_first() override { return take(core_.head_); }
+    T take_last() override { return take(core_.tail_); }
     T take_at(Cursor& cursor) override {
         core_assert(cursor.node != nullptr);
-        T value = take_node(cursor.node);
+        T value = take(cursor.node);
         cursor.node = nullptr;
         return value;
     }
 
-    void rotate_forward(i32 n) override {
-        if (count_ < 2 || n < 0) return;
-        for (i32 moves = n % count_; moves > 0; --moves) {
-            Node* node = head_;
-            detach(node);
-            attach_last(node);
-        }
-    }
-    void rotate_backward(i32 n) override {
-        if (count_ < 2 || n < 0) return;
-        for (i32 moves = n % count_; moves > 0; --moves) {
-            Node* node = tail_;
-            detach(node);
-            attach_first(node);
-        }
-    }
+    void rotate_forward(i32 n) override { core_.rotate_forward(n); }
+    void rotate_backward(i32 n) override { core_.rotate_backward(n); }
+
+protected:
+    ListCore core_;
 
 private:
-    static T* value_of(Node* node) { return node ? &node->value : nullptr; }
+    static void destroy(void* value) { static_cast<T*>(value)->~T(); }
 
-    static Node* make_node(const T* value) {
-        return value ? new Node{nullptr, nullptr, *value} : new Node{nullptr, nullptr, T()};
-    }
+    static T* construct(void* place, const T* value) { return value ? new (place) T(*value) : new (place) T(); }
 
-    T* step_to(Cursor& cursor, Node* node) {
-        if (!node) return nullptr;
-        cursor.node = node;
-        cursor.next = node->next;
-        cursor.prev = node->prev;
-        return &node->value;
-    }
-
-    Node* link_last(Node* node) {
-        attach_last(node);
-        return node;
-    }
-    Node* link_first(Node* node) {
-        attach_first(node);
-        return node;
-    }
-
-    void attach_last(Node* node) {
-        node->next = nullptr;
-        node->prev = tail_;
-        if (tail_) tail_->next = node;
-        else head_ = node;
-        tail_ = node;
-        ++count_;
-    }
-    void attach_first(Node* node) {
-        node->prev = nullptr;
-        node->next = head_;
-        if (head_) head_->prev = node;
-        else tail_ = node;
-        head_ = node;
-        ++count_;
-    }
-    void detach(Node* node) {
-        if (node->prev) node->prev->next = node->next;
-        else head_ = node->next;
-        if (node->next) node->next->prev = node->prev;
-        else tail_ = node->prev;
-        --count_;
-    }
-    void unlink(Node* node) {
-        detach(node);
-        delete node;
-    }
-
-    T take_node(Node* node) {
-        if (!node) return T();
-        T value = node->value;
-        unlink(node);
+    T take(ListLink* link) {
+        if (!link) return T();
+        T value(static_cast<T&&>(*static_cast<T*>(ListCore::value_of(link))));
+        core_.unlink(link);
         return value;
     }
-
-    i32 count_;
-    Node* head_;
-    Node* tail_;
 };
 
 template <class T>
@@ -293,19 +292,7 @@ public:
     }
 
     // A stack keeps the n elements pushed last.
-    i32 truncate(i32 n) override {
-        i32 old_count = this->count();
-        if (n <= 0) {
-            this->clear();
-            return old_count;
-        }
-        i32 removed = 0;
-        while (this->count() > n) {
-            this->remove_first();
-            ++removed;
-        }
-        return removed;
-    }
+    i32 truncate(i32 n) override { return this->core_.keep_last(n); }
 };
 
 // Walks a collection from its head: while advance() is true, value() is the
@@ -327,6 +314,6 @@ public:
 
 private:
     Collection<T>* collection_;
-    ListCursor<T> cursor_;
+    ListPosition cursor_;
     T* value_;
 };

@@ -499,11 +499,7 @@ void String::insert(i32 pos, const char* text, i32 max_count) {
     }
     i32 k = bounded_length(text, max_count < beyond_limit ? max_count : beyond_limit);
     if (k <= 0) return;
-    pos = clamp(pos, 0, length_);
-    i32 old = length_;
-    set_length(old + k);
-    memmove(buffer_ + pos + k, buffer_ + pos, old - pos + 1);
-    memcpy(buffer_ + pos, text, k);
+    splice(clamp(pos, 0, length_), 0, text, k);
 }
 
 void String::insert_chars(i32 pos, char c, i32 count) {
@@ -524,22 +520,24 @@ i32 String::replace(i32 pos, i32 count, const char* text) {
     }
     if (pos < 0 || pos > length_) return 0;
     i32 k = bounded_length(text, beyond_limit);
-    if (count < 1) {
-        insert(pos, text, k);
-        return k;
-    }
-    i32 rest = length_ - pos;
-    if (count >= rest) {
-        set_length(pos + k);
-    } else if (count > k) {
-        memmove(buffer_ + pos + k, buffer_ + pos + count, rest - count + 1);
-        set_length(length_ - (count - k));
-    } else if (count < k) {
-        set_length(length_ + (k - count));
-        memmove(buffer_ + pos + k, buffer_ + pos + count, rest - count + 1);
-    }
-    if (k > 0) memcpy(buffer_ + pos, text, k);
+    if (count < 1 && k == 0) return 0;
+    splice(pos, count < 1 ? 0 : count, text, k);
     return k;
+}
+
+// The one edit behind insert and replace: the count bytes at pos (as many
+// as there are) give way to the k bytes of text, which lies outside the
+// buffer, with a single change of length.
+void String::splice(i32 pos, i32 count, const char* text, i32 k) {
+    i32 rest = length_ - pos;
+    if (count > rest) count = rest;
+    i32 length = length_ - count + k;
+    // The tail moves down before the buffer may shrink, and up after it
+    // has grown; the terminator moves with it.
+    if (k < count) memmove(buffer_ + pos + k, buffer_ + pos + count, rest - count + 1);
+    set_length(length);
+    if (k > count) memmove(buffer_ + pos + k, buffer_ + pos + count, rest - count + 1);
+    if (k > 0) memcpy(buffer_ + pos, text, k);
 }
 
 i32 String::replace_all(const char* pattern, const char* replacement) {

@@ -119,6 +119,7 @@ private:
     bool holds(const char* text) const;
     String number_text() const;
     void append_scratch(const char* scratch);
+    void splice(i32 pos, i32 count, const char* text, i32 k);
 
     i32 length_;
     i32 capacity_;

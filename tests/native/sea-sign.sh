@@ -35,8 +35,10 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 30
     -subj "/CN=SEA Test Signer/O=Own Vendor" >/dev/null 2>&1 || { echo "FAIL openssl cannot make a certificate"; exit 1; }
 openssl rsa -in key.pem -outform DER -out key.der >/dev/null 2>&1
 printf 'hello\r\n' > files/hello.txt
-# Over 100 KB, stored plain, so that the payload spans three disk files.
-awk 'BEGIN { for (i = 0; i < 3000; i++) printf "line %d, %d of the manual\n", i, i * 7919 % 10007 }' > files/manual.txt
+# Some 130 KB, stored plain, so that with disks of 75,000 bytes the payload
+# spans three disk files for any stub from 20 KB to 95 KB: the first disk
+# holds the stub and the rest of its 75,000 bytes.
+awk 'BEGIN { for (i = 0; i < 4400; i++) printf "line %d, %d of the manual\n", i, i * 7919 % 10007 }' > files/manual.txt
 cat > m.toml <<'TOML'
 product_name = "Signed Product"
 publisher = "Own Vendor"
