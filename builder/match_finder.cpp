@@ -1,7 +1,7 @@
-// Binary-tree search over the far window and an exhaustive look at the near
-// one. Tree nodes live in cyclic arrays indexed by position; a position that
-// has left the window is never followed, so its reused slot is never read as
-// if it were still its own.
+// One binary-tree walk per position that both searches and inserts, and an
+// exhaustive look at the near window. Tree nodes live in cyclic arrays indexed
+// by position; a position that has left the window is never followed, so its
+// reused slot is never read as if it were still its own.
 #include "builder/match_finder.h"
 
 #include "archive/block_format.h"
@@ -22,16 +22,17 @@ size_t cycle_for(size_t size) {
     while (cycle < size && cycle < window_cycle) cycle *= 2;
     return cycle;
 }
-// Distances below this are the near range, at and above it the tree's.
+// Distances below this are the near range, where a tree match may be capped
+// by its distance and the near chain looks at every candidate.
 const size_t far_distance = match_max;
 const size_t near_ring = 256;
 static_assert(near_ring > far_distance, "the near chain must span the near range");
 
-inline u32 hash4(const u8* p) { return (load_u32(p) * 2654435761u) >> (32 - tree_hash_bits); }
-
-inline u32 hash5(const u8* p) {
+// Both hashes take the shortest match's 5 bytes: a 4-byte one made the trees
+// of common prefixes a step deeper on average.
+inline u32 hash5(const u8* p, int bits) {
     uint64_t word = static_cast<uint64_t>(load_u32(p)) | static_cast<uint64_t>(p[4]) << 32;
-    return static_cast<u32>((word * 0x9E3779B97F4A7C15ull) >> (64 - near_hash_bits));
+    return static_cast<u32>((word * 0x9E3779B97F4A7C15ull) >> (64 - bits));
 }
 
 }  // namespace
@@ -50,7 +51,6 @@ MatchFinder::MatchFinder(const u8* data, size_t size, int depth, int good_length
       match_ends_(near_ring, false) {}
 
 FoundMatch MatchFinder::find(size_t s) {
-    if (s >= far_distance) insert_into_tree(s - far_distance);
     size_t limit = std::min<size_t>(match_max, n_ - s);
     if (limit < static_cast<size_t>(match_min)) return previous_ = {0, 0};
     // The previous match, one byte on, is still a match here: no search
@@ -60,47 +60,80 @@ FoundMatch MatchFinder::find(size_t s) {
     bool at_end = match_ends_[s & (near_ring - 1)];
     match_ends_[s & (near_ring - 1)] = false;
     if (best.length < static_cast<u32>(good_length_) || at_end) {
-        FoundMatch far = search_tree(s, limit);
+        FoundMatch far = walk_tree(s, limit);
         if (far.length > best.length) best = far;
         // Only a near match shorter than its distance, at most 130, can win.
         if (best.length < std::min(limit, far_distance - 1)) {
             FoundMatch near = search_near(s, limit, best.length);
             if (near.length > best.length) best = near;
+            if (best.length != 0 && best.length == best.distance && best.length < limit) {
+                best = beyond_period(s, limit, best);
+            }
         }
         if (best.length != 0) match_ends_[(s + best.length) & (near_ring - 1)] = true;
+    } else {
+        // Later positions still search for this one.
+        walk_tree(s, limit);
     }
     insert_near(s);
     return previous_ = best;
 }
 
-// Inserts q as the new root of its tree, splitting the old tree around it.
-// q lies at least 131 bytes before the end of the input.
-void MatchFinder::insert_into_tree(size_t q) {
-    u32& head = tree_heads_[hash4(x_ + q)];
+// A match as long as its distance means that s starts a period of that
+// length, where the tree holds only the newest string and so no farther copy.
+// The first multiple of the period that is no longer capped by its distance
+// is the likeliest to give the whole limit.
+FoundMatch MatchFinder::beyond_period(size_t s, size_t limit, FoundMatch best) {
+    size_t period = best.distance;
+    size_t distance = (far_distance + period - 1) / period * period;
+    if (distance > s || distance > static_cast<size_t>(distance_max)) return best;
+    size_t length = common_length(x_ + s - distance, x_ + s, limit, x_ + n_);
+    if (length > best.length) best = {static_cast<u32>(length), static_cast<u32>(distance)};
+    return best;
+}
+
+void MatchFinder::skip(size_t s) {
+    size_t limit = std::min<size_t>(match_max, n_ - s);
+    if (limit >= static_cast<size_t>(match_min)) walk_tree(s, limit);
+    match_ends_[s & (near_ring - 1)] = false;
+    insert_near(s);
+    previous_ = {0, 0};
+}
+
+// Makes s the root of its tree, splitting the old tree around it, and
+// returns the longest match among the strings passed on the way. Those are
+// the ones that share the most bytes with s, but a near one among them gives
+// no more bytes than its distance.
+FoundMatch MatchFinder::walk_tree(size_t s, size_t limit) {
+    FoundMatch best = {0, 0};
+    u32& head = tree_heads_[hash5(x_ + s, tree_hash_bits)];
     size_t candidate = head;
-    head = static_cast<u32>(q);
-    u32* smaller_slot = smaller(q);
-    u32* greater_slot = greater(q);
-    // Positions older than this are out of every later search's window.
-    size_t oldest = q + far_distance > static_cast<size_t>(distance_max) ? q + far_distance - distance_max : 0;
+    head = static_cast<u32>(s);
+    u32* smaller_slot = smaller(s);
+    u32* greater_slot = greater(s);
+    size_t oldest = s > static_cast<size_t>(distance_max) ? s - distance_max : 0;
     size_t smaller_length = 0;
     size_t greater_length = 0;
     for (int steps = depth_;; --steps) {
         if (candidate == none || candidate < oldest || steps == 0) {
             *smaller_slot = none;
             *greater_slot = none;
-            return;
+            break;
         }
         size_t known = std::min(smaller_length, greater_length);
-        size_t length = known + common_length(x_ + candidate + known, x_ + q + known,
-                                               far_distance - known, x_ + q + far_distance);
-        if (length == far_distance) {
-            // Equal as far as the tree compares: q takes the candidate's place.
+        size_t length = known + common_length(x_ + candidate + known, x_ + s + known, limit - known, x_ + n_);
+        size_t distance = s - candidate;
+        size_t usable = std::min(length, distance);
+        if (usable > best.length && distance >= static_cast<size_t>(match_min)) {
+            best = {static_cast<u32>(usable), static_cast<u32>(distance)};
+        }
+        if (length == limit) {
+            // Equal as far as the tree compares: s takes the candidate's place.
             *smaller_slot = *smaller(candidate);
             *greater_slot = *greater(candidate);
-            return;
+            break;
         }
-        if (x_[candidate + length] < x_[q + length]) {
+        if (x_[candidate + length] < x_[s + length]) {
             *smaller_slot = static_cast<u32>(candidate);
             smaller_slot = greater(candidate);
             candidate = *smaller_slot;
@@ -112,27 +145,6 @@ void MatchFinder::insert_into_tree(size_t q) {
             greater_length = length;
         }
     }
-}
-
-FoundMatch MatchFinder::search_tree(size_t s, size_t limit) {
-    FoundMatch best = {0, 0};
-    size_t candidate = tree_heads_[hash4(x_ + s)];
-    size_t oldest = s > static_cast<size_t>(distance_max) ? s - distance_max : 0;
-    size_t smaller_length = 0;
-    size_t greater_length = 0;
-    for (int steps = depth_; steps > 0 && candidate != none && candidate >= oldest; --steps) {
-        size_t known = std::min(smaller_length, greater_length);
-        size_t length = known + common_length(x_ + candidate + known, x_ + s + known, limit - known, x_ + n_);
-        if (length > best.length) best = {static_cast<u32>(length), static_cast<u32>(s - candidate)};
-        if (length == limit) break;
-        if (x_[candidate + length] < x_[s + length]) {
-            smaller_length = length;
-            candidate = *greater(candidate);
-        } else {
-            greater_length = length;
-            candidate = *smaller(candidate);
-        }
-    }
     if (best.length < static_cast<u32>(match_min)) best = {0, 0};
     return best;
 }
@@ -140,7 +152,7 @@ FoundMatch MatchFinder::search_tree(size_t s, size_t limit) {
 FoundMatch MatchFinder::search_near(size_t s, size_t limit, u32 at_least) {
     size_t candidates[near_ring];
     size_t count = 0;
-    for (size_t q = near_heads_[hash5(x_ + s)]; q != none && s - q < far_distance; q = near_previous_[q & (near_ring - 1)]) {
+    for (size_t q = near_heads_[hash5(x_ + s, near_hash_bits)]; q != none && s - q < far_distance; q = near_previous_[q & (near_ring - 1)]) {
         if (s - q >= static_cast<size_t>(match_min)) candidates[count++] = q;
     }
     FoundMatch best = {at_least, 0};
@@ -161,7 +173,7 @@ FoundMatch MatchFinder::search_near(size_t s, size_t limit, u32 at_least) {
 
 void MatchFinder::insert_near(size_t s) {
     if (n_ - s < static_cast<size_t>(match_min)) return;
-    u32& head = near_heads_[hash5(x_ + s)];
+    u32& head = near_heads_[hash5(x_ + s, near_hash_bits)];
     near_previous_[s & (near_ring - 1)] = head;
     head = static_cast<u32>(s);
 }

@@ -99,7 +99,7 @@ public:
 
     std::vector<u8> run() {
         BlockWriter writer((n_ - warm_) / 2);
-        for (size_t i = 0; i < warm_; ++i) finder_.find(i);
+        for (size_t i = 0; i < warm_; ++i) finder_.skip(i);
         for (size_t begin = warm_; begin < n_; begin += chunk_size_) {
             size_t m = std::min(chunk_size_, n_ - begin);
             find_tokens(begin, m);
