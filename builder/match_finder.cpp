@@ -28,12 +28,16 @@ const size_t far_distance = match_max;
 const size_t near_ring = 256;
 static_assert(near_ring > far_distance, "the near chain must span the near range");
 
-// Both hashes take the shortest match's 5 bytes: a 4-byte one made the trees
-// of common prefixes a step deeper on average.
-inline u32 hash5(const u8* p, int bits) {
-    uint64_t word = static_cast<uint64_t>(load_u32(p)) | static_cast<uint64_t>(p[4]) << 32;
-    return static_cast<u32>((word * 0x9E3779B97F4A7C15ull) >> (64 - bits));
-}
+// Both hashes are the high bits of one product of the shortest match's 5
+// bytes: a 4-byte hash made the trees of common prefixes a step deeper on
+// average.
+struct Hashes {
+    explicit Hashes(const u8* p)
+        : mixed((static_cast<uint64_t>(load_u32(p)) | static_cast<uint64_t>(p[4]) << 32) * 0x9E3779B97F4A7C15ull) {}
+    u32 tree_slot() const { return static_cast<u32>(mixed >> (64 - tree_hash_bits)); }
+    u32 near_slot() const { return static_cast<u32>(mixed >> (64 - near_hash_bits)); }
+    uint64_t mixed;
+};
 
 }  // namespace
 
@@ -48,7 +52,7 @@ MatchFinder::MatchFinder(const u8* data, size_t size, int depth, int good_length
       children_(2 * (cycle_mask_ + 1), none),
       near_heads_(size_t(1) << near_hash_bits, none),
       near_previous_(near_ring, none),
-      match_ends_(near_ring, false) {}
+      match_ends_(near_ring, 0) {}
 
 FoundMatch MatchFinder::find(size_t s) {
     size_t limit = std::min<size_t>(match_max, n_ - s);
@@ -57,25 +61,26 @@ FoundMatch MatchFinder::find(size_t s) {
     // returns less, and a long one makes the search not worth its time.
     FoundMatch best = {0, 0};
     if (previous_.length > static_cast<u32>(match_min)) best = {previous_.length - 1, previous_.distance};
+    Hashes hashes(x_ + s);
     bool at_end = match_ends_[s & (near_ring - 1)];
-    match_ends_[s & (near_ring - 1)] = false;
+    match_ends_[s & (near_ring - 1)] = 0;
     if (best.length < static_cast<u32>(good_length_) || at_end) {
-        FoundMatch far = walk_tree(s, limit);
+        FoundMatch far = walk_tree(s, limit, hashes.tree_slot());
         if (far.length > best.length) best = far;
         // Only a near match shorter than its distance, at most 130, can win.
         if (best.length < std::min(limit, far_distance - 1)) {
-            FoundMatch near = search_near(s, limit, best.length);
+            FoundMatch near = search_near(s, limit, best.length, hashes.near_slot());
             if (near.length > best.length) best = near;
             if (best.length != 0 && best.length == best.distance && best.length < limit) {
                 best = beyond_period(s, limit, best);
             }
         }
-        if (best.length != 0) match_ends_[(s + best.length) & (near_ring - 1)] = true;
+        if (best.length != 0) match_ends_[(s + best.length) & (near_ring - 1)] = 1;
     } else {
         // Later positions still search for this one.
-        walk_tree(s, limit);
+        walk_tree(s, limit, hashes.tree_slot());
     }
-    insert_near(s);
+    insert_near(s, hashes.near_slot());
     return previous_ = best;
 }
 
@@ -94,38 +99,44 @@ FoundMatch MatchFinder::beyond_period(size_t s, size_t limit, FoundMatch best) {
 
 void MatchFinder::skip(size_t s) {
     size_t limit = std::min<size_t>(match_max, n_ - s);
-    if (limit >= static_cast<size_t>(match_min)) walk_tree(s, limit);
-    match_ends_[s & (near_ring - 1)] = false;
-    insert_near(s);
+    match_ends_[s & (near_ring - 1)] = 0;
     previous_ = {0, 0};
+    if (limit < static_cast<size_t>(match_min)) return;
+    Hashes hashes(x_ + s);
+    walk_tree(s, limit, hashes.tree_slot());
+    insert_near(s, hashes.near_slot());
 }
 
 // Makes s the root of its tree, splitting the old tree around it, and
 // returns the longest match among the strings passed on the way. Those are
 // the ones that share the most bytes with s, but a near one among them gives
 // no more bytes than its distance.
-FoundMatch MatchFinder::walk_tree(size_t s, size_t limit) {
+FoundMatch MatchFinder::walk_tree(size_t s, size_t limit, u32 hash) {
     FoundMatch best = {0, 0};
-    u32& head = tree_heads_[hash5(x_ + s, tree_hash_bits)];
+    u32& head = tree_heads_[hash];
     size_t candidate = head;
     head = static_cast<u32>(s);
     u32* smaller_slot = smaller(s);
     u32* greater_slot = greater(s);
     size_t oldest = s > static_cast<size_t>(distance_max) ? s - distance_max : 0;
+    // Candidates lie in [oldest, s); none, like anything older, falls outside.
+    size_t window = s - oldest;
     size_t smaller_length = 0;
     size_t greater_length = 0;
     for (int steps = depth_;; --steps) {
-        if (candidate == none || candidate < oldest || steps == 0) {
+        if (candidate - oldest >= window || steps == 0) {
             *smaller_slot = none;
             *greater_slot = none;
             break;
         }
         size_t known = std::min(smaller_length, greater_length);
-        size_t length = known + common_length(x_ + candidate + known, x_ + s + known, limit - known, x_ + n_);
-        size_t distance = s - candidate;
-        size_t usable = std::min(length, distance);
-        if (usable > best.length && distance >= static_cast<size_t>(match_min)) {
-            best = {static_cast<u32>(usable), static_cast<u32>(distance)};
+        size_t length = known + common_length_within(x_ + candidate + known, x_ + s + known, limit - known);
+        if (length > best.length) {
+            size_t distance = s - candidate;
+            size_t usable = std::min(length, distance);
+            if (usable > best.length && distance >= static_cast<size_t>(match_min)) {
+                best = {static_cast<u32>(usable), static_cast<u32>(distance)};
+            }
         }
         if (length == limit) {
             // Equal as far as the tree compares: s takes the candidate's place.
@@ -149,10 +160,10 @@ FoundMatch MatchFinder::walk_tree(size_t s, size_t limit) {
     return best;
 }
 
-FoundMatch MatchFinder::search_near(size_t s, size_t limit, u32 at_least) {
+FoundMatch MatchFinder::search_near(size_t s, size_t limit, u32 at_least, u32 hash) {
     size_t candidates[near_ring];
     size_t count = 0;
-    for (size_t q = near_heads_[hash5(x_ + s, near_hash_bits)]; q != none && s - q < far_distance; q = near_previous_[q & (near_ring - 1)]) {
+    for (size_t q = near_heads_[hash]; q != none && s - q < far_distance; q = near_previous_[q & (near_ring - 1)]) {
         if (s - q >= static_cast<size_t>(match_min)) candidates[count++] = q;
     }
     FoundMatch best = {at_least, 0};
@@ -171,9 +182,8 @@ FoundMatch MatchFinder::search_near(size_t s, size_t limit, u32 at_least) {
     return best;
 }
 
-void MatchFinder::insert_near(size_t s) {
-    if (n_ - s < static_cast<size_t>(match_min)) return;
-    u32& head = near_heads_[hash5(x_ + s, near_hash_bits)];
+void MatchFinder::insert_near(size_t s, u32 hash) {
+    u32& head = near_heads_[hash];
     near_previous_[s & (near_ring - 1)] = head;
     head = static_cast<u32>(s);
 }

@@ -48,10 +48,10 @@ public:
     void skip(size_t s);
 
 private:
-    FoundMatch walk_tree(size_t s, size_t limit);
-    FoundMatch search_near(size_t s, size_t limit, u32 at_least);
+    FoundMatch walk_tree(size_t s, size_t limit, u32 hash);
+    FoundMatch search_near(size_t s, size_t limit, u32 at_least, u32 hash);
     FoundMatch beyond_period(size_t s, size_t limit, FoundMatch best);
-    void insert_near(size_t s);
+    void insert_near(size_t s, u32 hash);
     u32* smaller(size_t p) { return &children_[2 * (p & cycle_mask_)]; }
     u32* greater(size_t p) { return &children_[2 * (p & cycle_mask_) + 1]; }
 
@@ -70,5 +70,5 @@ private:
     std::vector<u32> near_previous_;
     // Where a match found by a search ends, indexed like near_previous_:
     // a parse goes on from there, so such a position is always searched.
-    std::vector<bool> match_ends_;
+    std::vector<u8> match_ends_;
 };
