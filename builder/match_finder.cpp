@@ -65,10 +65,14 @@ FoundMatch MatchFinder::find(size_t s) {
     bool at_end = match_ends_[s & (near_ring - 1)];
     match_ends_[s & (near_ring - 1)] = 0;
     if (best.length < static_cast<u32>(good_length_) || at_end) {
-        FoundMatch far = walk_tree(s, limit, hashes.tree_slot());
+        bool capped = false;
+        FoundMatch far = walk_tree(s, limit, hashes.tree_slot(), &capped);
         if (far.length > best.length) best = far;
-        // Only a near match shorter than its distance, at most 130, can win.
-        if (best.length < std::min(limit, far_distance - 1)) {
+        // The walk passed the strings that share the most bytes with s, near
+        // ones too; only where a distance cut one short (or the depth cut the
+        // walk) can another near one be longer. And only a near match shorter
+        // than its distance, at most 130, can win.
+        if (capped && best.length < std::min(limit, far_distance - 1)) {
             FoundMatch near = search_near(s, limit, best.length, hashes.near_slot());
             if (near.length > best.length) best = near;
             if (best.length != 0 && best.length == best.distance && best.length < limit) {
@@ -78,7 +82,8 @@ FoundMatch MatchFinder::find(size_t s) {
         if (best.length != 0) match_ends_[(s + best.length) & (near_ring - 1)] = 1;
     } else {
         // Later positions still search for this one.
-        walk_tree(s, limit, hashes.tree_slot());
+        bool capped;
+        walk_tree(s, limit, hashes.tree_slot(), &capped);
     }
     insert_near(s, hashes.near_slot());
     return previous_ = best;
@@ -103,15 +108,17 @@ void MatchFinder::skip(size_t s) {
     previous_ = {0, 0};
     if (limit < static_cast<size_t>(match_min)) return;
     Hashes hashes(x_ + s);
-    walk_tree(s, limit, hashes.tree_slot());
+    bool capped;
+    walk_tree(s, limit, hashes.tree_slot(), &capped);
     insert_near(s, hashes.near_slot());
 }
 
 // Makes s the root of its tree, splitting the old tree around it, and
 // returns the longest match among the strings passed on the way. Those are
 // the ones that share the most bytes with s, but a near one among them gives
-// no more bytes than its distance.
-FoundMatch MatchFinder::walk_tree(size_t s, size_t limit, u32 hash) {
+// no more bytes than its distance: *capped tells whether one did, or whether
+// the depth limit cut the walk.
+FoundMatch MatchFinder::walk_tree(size_t s, size_t limit, u32 hash, bool* capped) {
     FoundMatch best = {0, 0};
     u32& head = tree_heads_[hash];
     size_t candidate = head;
@@ -125,14 +132,16 @@ FoundMatch MatchFinder::walk_tree(size_t s, size_t limit, u32 hash) {
     size_t greater_length = 0;
     for (int steps = depth_;; --steps) {
         if (candidate - oldest >= window || steps == 0) {
+            if (steps == 0) *capped = true;
             *smaller_slot = none;
             *greater_slot = none;
             break;
         }
         size_t known = std::min(smaller_length, greater_length);
         size_t length = known + common_length_within(x_ + candidate + known, x_ + s + known, limit - known);
+        size_t distance = s - candidate;
+        if (length > distance) *capped = true;
         if (length > best.length) {
-            size_t distance = s - candidate;
             size_t usable = std::min(length, distance);
             if (usable > best.length && distance >= static_cast<size_t>(match_min)) {
                 best = {static_cast<u32>(usable), static_cast<u32>(distance)};

@@ -6,10 +6,11 @@
 // the strings before it (one tree per 5-byte hash, as in the classic
 // binary-tree finders) in the same walk that searches it: the walk passes the
 // strings next to it in sorted order, which share the most bytes with it, and
-// keeps the longest match their distances allow. Distances from 5 to 130 are
-// few; all of them with the same 5-byte prefix are also tried from a short
-// hash chain, farthest first, because there the farthest is the longest a
-// period allows.
+// keeps the longest match their distances allow. Where one of those strings
+// was nearer than the bytes it shares (a period), a farther near one may give
+// more: distances from 5 to 130 are few, and then all of them with the same
+// 5-byte prefix are tried from a short hash chain, farthest first, because
+// there the farthest is the longest a period allows.
 //
 // What that gives up: a tree node stands for every older string equal to it
 // over the compared bytes, so a position fewer than 131 bytes back that
@@ -48,7 +49,7 @@ public:
     void skip(size_t s);
 
 private:
-    FoundMatch walk_tree(size_t s, size_t limit, u32 hash);
+    FoundMatch walk_tree(size_t s, size_t limit, u32 hash, bool* capped);
     FoundMatch search_near(size_t s, size_t limit, u32 at_least, u32 hash);
     FoundMatch beyond_period(size_t s, size_t limit, FoundMatch best);
     void insert_near(size_t s, u32 hash);
