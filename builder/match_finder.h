@@ -15,8 +15,9 @@
 // What that gives up: a tree node stands for every older string equal to it
 // over the compared bytes, so a position fewer than 131 bytes back that
 // shares as many bytes as the longest match can hide a farther one that a
-// longer reference could use; in a run or a short period that costs a byte or
-// so of a match. Otherwise, with an unlimited tree depth and no skipped
+// longer reference could use. In a run or a short period the first multiple
+// of the period beyond the near range is tried for that reason, which leaves
+// the rarer cases. Otherwise, with an unlimited tree depth and no skipped
 // searches, the result is the longest. The depth limit trades a little for
 // bounded time on pathological input, and skipping the searches inside a long
 // match trades a little more (a shorter match than the longest, now and then)
