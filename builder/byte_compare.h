@@ -40,6 +40,19 @@ inline size_t common_length(const u8* earlier, const u8* later, size_t limit, co
     return n;
 }
 
+// As common_length, where later + limit lies inside the input: no load needs
+// a check against its end.
+inline size_t common_length_within(const u8* earlier, const u8* later, size_t limit) {
+    size_t n = 0;
+    while (n + 8 <= limit) {
+        uint64_t difference = load_u64(earlier + n) ^ load_u64(later + n);
+        if (difference) return n + static_cast<size_t>(__builtin_ctzll(difference)) / 8;
+        n += 8;
+    }
+    while (n < limit && earlier[n] == later[n]) ++n;
+    return n;
+}
+
 // Length of the run of equal bytes that starts at p, at most limit.
 inline size_t run_length_at(const u8* p, size_t limit) {
     size_t n = 1;

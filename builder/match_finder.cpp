@@ -1,7 +1,7 @@
-// Binary-tree search over the far window and an exhaustive look at the near
-// one. Tree nodes live in cyclic arrays indexed by position; a position that
-// has left the window is never followed, so its reused slot is never read as
-// if it were still its own.
+// One binary-tree walk per position that both searches and inserts, and an
+// exhaustive look at the near window. Tree nodes live in cyclic arrays indexed
+// by position; a position that has left the window is never followed, so its
+// reused slot is never read as if it were still its own.
 #include "builder/match_finder.h"
 
 #include "archive/block_format.h"
@@ -22,17 +22,22 @@ size_t cycle_for(size_t size) {
     while (cycle < size && cycle < window_cycle) cycle *= 2;
     return cycle;
 }
-// Distances below this are the near range, at and above it the tree's.
+// Distances below this are the near range, where a tree match may be capped
+// by its distance and the near chain looks at every candidate.
 const size_t far_distance = match_max;
 const size_t near_ring = 256;
 static_assert(near_ring > far_distance, "the near chain must span the near range");
 
-inline u32 hash4(const u8* p) { return (load_u32(p) * 2654435761u) >> (32 - tree_hash_bits); }
-
-inline u32 hash5(const u8* p) {
-    uint64_t word = static_cast<uint64_t>(load_u32(p)) | static_cast<uint64_t>(p[4]) << 32;
-    return static_cast<u32>((word * 0x9E3779B97F4A7C15ull) >> (64 - near_hash_bits));
-}
+// Both hashes are the high bits of one product of the shortest match's 5
+// bytes: a 4-byte hash made the trees of common prefixes a step deeper on
+// average.
+struct Hashes {
+    explicit Hashes(const u8* p)
+        : mixed((static_cast<uint64_t>(load_u32(p)) | static_cast<uint64_t>(p[4]) << 32) * 0x9E3779B97F4A7C15ull) {}
+    u32 tree_slot() const { return static_cast<u32>(mixed >> (64 - tree_hash_bits)); }
+    u32 near_slot() const { return static_cast<u32>(mixed >> (64 - near_hash_bits)); }
+    uint64_t mixed;
+};
 
 }  // namespace
 
@@ -47,60 +52,108 @@ MatchFinder::MatchFinder(const u8* data, size_t size, int depth, int good_length
       children_(2 * (cycle_mask_ + 1), none),
       near_heads_(size_t(1) << near_hash_bits, none),
       near_previous_(near_ring, none),
-      match_ends_(near_ring, false) {}
+      match_ends_(near_ring, 0) {}
 
 FoundMatch MatchFinder::find(size_t s) {
-    if (s >= far_distance) insert_into_tree(s - far_distance);
     size_t limit = std::min<size_t>(match_max, n_ - s);
     if (limit < static_cast<size_t>(match_min)) return previous_ = {0, 0};
     // The previous match, one byte on, is still a match here: no search
     // returns less, and a long one makes the search not worth its time.
     FoundMatch best = {0, 0};
     if (previous_.length > static_cast<u32>(match_min)) best = {previous_.length - 1, previous_.distance};
+    Hashes hashes(x_ + s);
     bool at_end = match_ends_[s & (near_ring - 1)];
-    match_ends_[s & (near_ring - 1)] = false;
+    match_ends_[s & (near_ring - 1)] = 0;
     if (best.length < static_cast<u32>(good_length_) || at_end) {
-        FoundMatch far = search_tree(s, limit);
+        bool capped = false;
+        FoundMatch far = walk_tree(s, limit, hashes.tree_slot(), &capped);
         if (far.length > best.length) best = far;
-        // Only a near match shorter than its distance, at most 130, can win.
-        if (best.length < std::min(limit, far_distance - 1)) {
-            FoundMatch near = search_near(s, limit, best.length);
+        // The walk passed the strings that share the most bytes with s, near
+        // ones too; only where a distance cut one short (or the depth cut the
+        // walk) can another near one be longer. And only a near match shorter
+        // than its distance, at most 130, can win.
+        if (capped && best.length < std::min(limit, far_distance - 1)) {
+            FoundMatch near = search_near(s, limit, best.length, hashes.near_slot());
             if (near.length > best.length) best = near;
+            if (best.length != 0 && best.length == best.distance && best.length < limit) {
+                best = beyond_period(s, limit, best);
+            }
         }
-        if (best.length != 0) match_ends_[(s + best.length) & (near_ring - 1)] = true;
+        if (best.length != 0) match_ends_[(s + best.length) & (near_ring - 1)] = 1;
+    } else {
+        // Later positions still search for this one.
+        bool capped;
+        walk_tree(s, limit, hashes.tree_slot(), &capped);
     }
-    insert_near(s);
+    insert_near(s, hashes.near_slot());
     return previous_ = best;
 }
 
-// Inserts q as the new root of its tree, splitting the old tree around it.
-// q lies at least 131 bytes before the end of the input.
-void MatchFinder::insert_into_tree(size_t q) {
-    u32& head = tree_heads_[hash4(x_ + q)];
+// A match as long as its distance means that s starts a period of that
+// length, where the tree holds only the newest string and so no farther copy.
+// The first multiple of the period that is no longer capped by its distance
+// is the likeliest to give the whole limit.
+FoundMatch MatchFinder::beyond_period(size_t s, size_t limit, FoundMatch best) {
+    size_t period = best.distance;
+    size_t distance = (far_distance + period - 1) / period * period;
+    if (distance > s || distance > static_cast<size_t>(distance_max)) return best;
+    size_t length = common_length(x_ + s - distance, x_ + s, limit, x_ + n_);
+    if (length > best.length) best = {static_cast<u32>(length), static_cast<u32>(distance)};
+    return best;
+}
+
+void MatchFinder::skip(size_t s) {
+    size_t limit = std::min<size_t>(match_max, n_ - s);
+    match_ends_[s & (near_ring - 1)] = 0;
+    previous_ = {0, 0};
+    if (limit < static_cast<size_t>(match_min)) return;
+    Hashes hashes(x_ + s);
+    bool capped;
+    walk_tree(s, limit, hashes.tree_slot(), &capped);
+    insert_near(s, hashes.near_slot());
+}
+
+// Makes s the root of its tree, splitting the old tree around it, and
+// returns the longest match among the strings passed on the way. Those are
+// the ones that share the most bytes with s, but a near one among them gives
+// no more bytes than its distance: *capped tells whether one did, or whether
+// the depth limit cut the walk.
+FoundMatch MatchFinder::walk_tree(size_t s, size_t limit, u32 hash, bool* capped) {
+    FoundMatch best = {0, 0};
+    u32& head = tree_heads_[hash];
     size_t candidate = head;
-    head = static_cast<u32>(q);
-    u32* smaller_slot = smaller(q);
-    u32* greater_slot = greater(q);
-    // Positions older than this are out of every later search's window.
-    size_t oldest = q + far_distance > static_cast<size_t>(distance_max) ? q + far_distance - distance_max : 0;
+    head = static_cast<u32>(s);
+    u32* smaller_slot = smaller(s);
+    u32* greater_slot = greater(s);
+    size_t oldest = s > static_cast<size_t>(distance_max) ? s - distance_max : 0;
+    // Candidates lie in [oldest, s); none, like anything older, falls outside.
+    size_t window = s - oldest;
     size_t smaller_length = 0;
     size_t greater_length = 0;
     for (int steps = depth_;; --steps) {
-        if (candidate == none || candidate < oldest || steps == 0) {
+        if (candidate - oldest >= window || steps == 0) {
+            if (steps == 0) *capped = true;
             *smaller_slot = none;
             *greater_slot = none;
-            return;
+            break;
         }
         size_t known = std::min(smaller_length, greater_length);
-        size_t length = known + common_length(x_ + candidate + known, x_ + q + known,
-                                               far_distance - known, x_ + q + far_distance);
-        if (length == far_distance) {
-            // Equal as far as the tree compares: q takes the candidate's place.
+        size_t length = known + common_length_within(x_ + candidate + known, x_ + s + known, limit - known);
+        size_t distance = s - candidate;
+        if (length > distance) *capped = true;
+        if (length > best.length) {
+            size_t usable = std::min(length, distance);
+            if (usable > best.length && distance >= static_cast<size_t>(match_min)) {
+                best = {static_cast<u32>(usable), static_cast<u32>(distance)};
+            }
+        }
+        if (length == limit) {
+            // Equal as far as the tree compares: s takes the candidate's place.
             *smaller_slot = *smaller(candidate);
             *greater_slot = *greater(candidate);
-            return;
+            break;
         }
-        if (x_[candidate + length] < x_[q + length]) {
+        if (x_[candidate + length] < x_[s + length]) {
             *smaller_slot = static_cast<u32>(candidate);
             smaller_slot = greater(candidate);
             candidate = *smaller_slot;
@@ -112,35 +165,14 @@ void MatchFinder::insert_into_tree(size_t q) {
             greater_length = length;
         }
     }
-}
-
-FoundMatch MatchFinder::search_tree(size_t s, size_t limit) {
-    FoundMatch best = {0, 0};
-    size_t candidate = tree_heads_[hash4(x_ + s)];
-    size_t oldest = s > static_cast<size_t>(distance_max) ? s - distance_max : 0;
-    size_t smaller_length = 0;
-    size_t greater_length = 0;
-    for (int steps = depth_; steps > 0 && candidate != none && candidate >= oldest; --steps) {
-        size_t known = std::min(smaller_length, greater_length);
-        size_t length = known + common_length(x_ + candidate + known, x_ + s + known, limit - known, x_ + n_);
-        if (length > best.length) best = {static_cast<u32>(length), static_cast<u32>(s - candidate)};
-        if (length == limit) break;
-        if (x_[candidate + length] < x_[s + length]) {
-            smaller_length = length;
-            candidate = *greater(candidate);
-        } else {
-            greater_length = length;
-            candidate = *smaller(candidate);
-        }
-    }
     if (best.length < static_cast<u32>(match_min)) best = {0, 0};
     return best;
 }
 
-FoundMatch MatchFinder::search_near(size_t s, size_t limit, u32 at_least) {
+FoundMatch MatchFinder::search_near(size_t s, size_t limit, u32 at_least, u32 hash) {
     size_t candidates[near_ring];
     size_t count = 0;
-    for (size_t q = near_heads_[hash5(x_ + s)]; q != none && s - q < far_distance; q = near_previous_[q & (near_ring - 1)]) {
+    for (size_t q = near_heads_[hash]; q != none && s - q < far_distance; q = near_previous_[q & (near_ring - 1)]) {
         if (s - q >= static_cast<size_t>(match_min)) candidates[count++] = q;
     }
     FoundMatch best = {at_least, 0};
@@ -159,9 +191,8 @@ FoundMatch MatchFinder::search_near(size_t s, size_t limit, u32 at_least) {
     return best;
 }
 
-void MatchFinder::insert_near(size_t s) {
-    if (n_ - s < static_cast<size_t>(match_min)) return;
-    u32& head = near_heads_[hash5(x_ + s)];
+void MatchFinder::insert_near(size_t s, u32 hash) {
+    u32& head = near_heads_[hash];
     near_previous_[s & (near_ring - 1)] = head;
     head = static_cast<u32>(s);
 }

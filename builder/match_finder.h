@@ -1,18 +1,27 @@
-// The match finder of the best level: for every position, in order, the
-// longest back-reference the format allows there and a distance that gives it.
+// The match finder of the best level: for every position, in order, a long
+// back-reference the format allows there and a distance that gives it.
 //
 // A back-reference may not overlap its destination, so its length is capped
-// by its distance as well as by 131. The finder therefore searches two ranges
-// apart. Distances of 131 and more cap nothing; there a binary tree of the
-// strings at least 131 bytes back (one tree per 4-byte hash, as in the
-// classic binary-tree finders) is searched, and a position enters the tree
-// only when it has fallen 131 bytes behind. Distances from 5 to 130 are few;
-// all of them with the same 5-byte prefix are tried from a short hash chain,
-// farthest first, because there the farthest is the longest a period allows.
-// With an unlimited tree depth and no skipped searches the result is exact;
-// the depth limit trades a little of that for bounded time on pathological
-// input, and skipping the searches inside a long match trades a little more
-// (a shorter match than the longest, now and then) for time.
+// by its distance as well as by 131. Every position enters a binary tree of
+// the strings before it (one tree per 5-byte hash, as in the classic
+// binary-tree finders) in the same walk that searches it: the walk passes the
+// strings next to it in sorted order, which share the most bytes with it, and
+// keeps the longest match their distances allow. Where one of those strings
+// was nearer than the bytes it shares (a period), a farther near one may give
+// more: distances from 5 to 130 are few, and then all of them with the same
+// 5-byte prefix are tried from a short hash chain, farthest first, because
+// there the farthest is the longest a period allows.
+//
+// What that gives up: a tree node stands for every older string equal to it
+// over the compared bytes, so a position fewer than 131 bytes back that
+// shares as many bytes as the longest match can hide a farther one that a
+// longer reference could use. In a run or a short period the first multiple
+// of the period beyond the near range is tried for that reason, which leaves
+// the rarer cases. Otherwise, with an unlimited tree depth and no skipped
+// searches, the result is the longest. The depth limit trades a little for
+// bounded time on pathological input, and skipping the searches inside a long
+// match trades a little more (a shorter match than the longest, now and then)
+// for time.
 #pragma once
 
 #include "foundation/core.h"
@@ -31,19 +40,20 @@ public:
     // good_length: once the previous position's match, one byte shorter,
     // is at least this long, it stands for this position's without a search,
     // unless a match found by a search ends here (the position still enters
-    // the tree and the near chain). Above
-    // match_max - 1 every position is searched and the result is exact up
-    // to the depth limit.
+    // the tree and the near chain). Above match_max - 1 every position is
+    // searched.
     MatchFinder(const u8* data, size_t size, int depth, int good_length);
 
-    // Must be called for positions 0, 1, 2, ... in turn.
+    // Must be called for positions 0, 1, 2, ... in turn, either to find a
+    // match or, where none is wanted, only to take the position in.
     FoundMatch find(size_t s);
+    void skip(size_t s);
 
 private:
-    void insert_into_tree(size_t q);
-    FoundMatch search_tree(size_t s, size_t limit);
-    FoundMatch search_near(size_t s, size_t limit, u32 at_least);
-    void insert_near(size_t s);
+    FoundMatch walk_tree(size_t s, size_t limit, u32 hash, bool* capped);
+    FoundMatch search_near(size_t s, size_t limit, u32 at_least, u32 hash);
+    FoundMatch beyond_period(size_t s, size_t limit, FoundMatch best);
+    void insert_near(size_t s, u32 hash);
     u32* smaller(size_t p) { return &children_[2 * (p & cycle_mask_)]; }
     u32* greater(size_t p) { return &children_[2 * (p & cycle_mask_) + 1]; }
 
@@ -62,5 +72,5 @@ private:
     std::vector<u32> near_previous_;
     // Where a match found by a search ends, indexed like near_previous_:
     // a parse goes on from there, so such a position is always searched.
-    std::vector<bool> match_ends_;
+    std::vector<u8> match_ends_;
 };

@@ -58,11 +58,21 @@ enum TokenKind : u8 { kind_short_literal, kind_long_literal, kind_match, kind_ru
 class MonotoneQueue {
 public:
     // capacity: a power of two above the window's width.
-    explicit MonotoneQueue(size_t capacity) : items_(capacity), mask_(capacity - 1), head_(0), tail_(0) {}
+    explicit MonotoneQueue(size_t capacity) : items_(capacity), mask_(capacity - 1), head_(0), tail_(0), inner_(0) {}
     bool empty() const { return head_ == tail_; }
-    void clear() { head_ = tail_ = 0; }
+    void clear() { head_ = tail_ = inner_ = 0; }
     u32 front() const { return items_[head_ & mask_]; }
     void pop_front() { ++head_; }
+    // The minimum over a narrower window that ends where this one does, the
+    // positions from start on: the first position kept there, since every
+    // one dropped was dropped for a later one that is no worse. Needs a
+    // position at or after start; start must not decrease between calls.
+    u32 front_from(size_t start) {
+        if (inner_ < head_) inner_ = head_;
+        if (inner_ >= tail_) inner_ = tail_ - 1;
+        while (items_[inner_ & mask_] < start) ++inner_;
+        return items_[inner_ & mask_];
+    }
     // Pushes p, dropping the positions behind it whose key is no better.
     template <class Key>
     void push(u32 p, Key key) {
@@ -75,6 +85,7 @@ private:
     size_t mask_;
     size_t head_;
     size_t tail_;
+    size_t inner_;
 };
 
 size_t queue_size(size_t most) {
@@ -92,14 +103,13 @@ public:
           warm_(warm),
           chunk_size_(std::min(chunk_size, best_chunk_size)),
           finder_(data, size, tree_depth, good_length),
-          short_literals_(256),
-          long_literals_(queue_size(std::min<size_t>(size, long_literal_max) + 2)),
+          literals_(queue_size(std::min<size_t>(size, long_literal_max) + 2)),
           matches_(256),
           runs_queue_(512) {}
 
     std::vector<u8> run() {
         BlockWriter writer((n_ - warm_) / 2);
-        for (size_t i = 0; i < warm_; ++i) finder_.find(i);
+        for (size_t i = 0; i < warm_; ++i) finder_.skip(i);
         for (size_t begin = warm_; begin < n_; begin += chunk_size_) {
             size_t m = std::min(chunk_size_, n_ - begin);
             find_tokens(begin, m);
@@ -139,19 +149,16 @@ private:
         from_.resize(m + 1);
         kind_.resize(m + 1);
         cost_[0] = 0;
-        MonotoneQueue& short_literals = short_literals_;
-        MonotoneQueue& long_literals = long_literals_;
+        MonotoneQueue& literals = literals_;
         MonotoneQueue& matches = matches_;
         MonotoneQueue& runs = runs_queue_;
-        for (MonotoneQueue* queue : {&short_literals, &long_literals, &matches, &runs}) queue->clear();
+        for (MonotoneQueue* queue : {&literals, &matches, &runs}) queue->clear();
         auto literal_key = [this](u32 j) { return cost_[j] - (static_cast<int64_t>(j) << token_bits); };
         auto cost_key = [this](u32 s) { return cost_[s]; };
         for (size_t t = 1; t <= m; ++t) {
             u32 j = static_cast<u32>(t - 1);
-            short_literals.push(j, literal_key);
-            long_literals.push(j, literal_key);
-            while (short_literals.front() + short_literal_max < t) short_literals.pop_front();
-            while (long_literals.front() + long_literal_max < t) long_literals.pop_front();
+            literals.push(j, literal_key);
+            while (literals.front() + long_literal_max < t) literals.pop_front();
             if (t >= static_cast<size_t>(match_min) && lengths_[t - match_min]) {
                 matches.push(static_cast<u32>(t - match_min), cost_key);
             }
@@ -164,9 +171,9 @@ private:
             int64_t best = INT64_MAX;
             consider(best, t, runs, kind_run, run_token_size);
             consider(best, t, matches, kind_match, match_token_size);
-            u32 s = short_literals.front();
+            u32 s = literals.front_from(t > short_literal_max ? t - short_literal_max : 0);
             take(best, t, literal_key(s) + price(t + short_literal_header), s, kind_short_literal);
-            s = long_literals.front();
+            s = literals.front();
             take(best, t, literal_key(s) + price(t + long_literal_header), s, kind_long_literal);
             cost_[t] = best;
         }
@@ -214,9 +221,9 @@ private:
     std::vector<int64_t> cost_;
     std::vector<u32> from_;
     std::vector<TokenKind> kind_;
-    // Sized for their windows: 127, 65,535, 131 and 261 positions.
-    MonotoneQueue short_literals_;
-    MonotoneQueue long_literals_;
+    // Sized for their windows: 65,535 (and 127 inside it), 131 and 261
+    // positions.
+    MonotoneQueue literals_;
     MonotoneQueue matches_;
     MonotoneQueue runs_queue_;
 };
