@@ -155,6 +155,18 @@ run_timed() {  # prefix program args...
     end=$(date +%s.%N)
     awk -v a="$start" -v b="$end" 'BEGIN{printf "%.3f", b-a}'
 }
+# Our uninstaller ends by starting a batch that deletes it once it has
+# ended; the next installation must not start before the batch is done, or
+# the batch deletes the uninstaller that installation wrote. Its time is not
+# the uninstallation's.
+batch_done() {  # prefix
+    local i
+    for ((i = 0; i < 600; i++)); do
+        [ -e "$1/drive_c/delunins.bat" ] || [ -e "$1/drive_c/Bench/Uninstall.EXE" ] || return 0
+        sleep 0.1
+    done
+    echo "warning: the self-removal batch did not end"
+}
 median() { tr ' ' '\n' | sort -g | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}'; }
 # A run's seconds over those of a bare Wine program run the same way: Wine's
 # own start and the wait for its server to end are not the installer's.
@@ -193,9 +205,11 @@ for name in sea-empty sea-stored sea-fast sea-best nsis-zlib nsis-lzma nsis-soli
         if [ "$name" = sea-empty ]; then first=readme.txt; fi
         [ -e "$prefix/drive_c/Bench/$first" ] || echo "warning: $name did not install"
         cold_r+=("$(run_timed "$prefix" "${uninstall[@]}")")
+        batch_done "$prefix"
         # Warm: the same prefix again, its files in the page cache.
         warm_i+=("$(run_timed "$prefix" 'C:\dl\setup.exe' "${install_args[@]}")")
         warm_r+=("$(run_timed "$prefix" "${uninstall[@]}")")
+        batch_done "$prefix"
         [ ! -e "$prefix/drive_c/Bench/$first" ] || echo "warning: $name left files behind"
         "$root/tools/wine-sandbox" remove "$prefix"
     done
