@@ -171,31 +171,15 @@ public:
     }
     virtual void clear() = 0;
     virtual bool remove_at(Cursor& cursor) = 0;
-    virtual bool remove_first_n(i32 n) {
-        for (i32 i = 0; i < n; ++i) {
-            if (!remove_first()) return false;
-        }
-        return true;
-    }
+    // remove_first_n and remove_last_n remove one element at a time and
+    // answer false at the first that is missing; truncate keeps the first n
+    // (none for n <= 0) and answers how many went. The list's core holds
+    // the one implementation of each.
+    virtual bool remove_first_n(i32 n) = 0;
     virtual bool remove_first() = 0;
-    virtual bool remove_last_n(i32 n) {
-        for (i32 i = 0; i < n; ++i) {
-            if (!remove_last()) return false;
-        }
-        return true;
-    }
+    virtual bool remove_last_n(i32 n) = 0;
     virtual bool remove_last() = 0;
-    virtual i32 truncate(i32 n) {
-        i32 old_count = count();
-        if (n <= 0) {
-            clear();
-            return old_count;
-        }
-        i32 excess = old_count - n;
-        if (excess < 1) return 0;
-        remove_last_n(excess);
-        return excess;
-    }
+    virtual i32 truncate(i32 n) = 0;
     virtual T take_first() = 0;
     virtual T take_last() = 0;
     virtual T take_at(Cursor& cursor) = 0;
@@ -206,8 +190,8 @@ public:
 
 };
 
-// Each typed operation hands over to the core; the list's removals and
-// truncate come from the core too, with the behaviour of the interface's.
+// Each typed operation hands over to the core, the removals of several and
+// truncate among them.
 template <class T>
 class List : public Collection<T> {
     static_assert(alignof(T) <= alignof(ListLink), "an element lies right behind its node's links");
