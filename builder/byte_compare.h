@@ -24,24 +24,8 @@ inline u32 load_u32(const u8* p) {
     return value;
 }
 
-// Number of equal bytes at earlier and later, at most limit; later + limit
-// must not pass end.
-inline size_t common_length(const u8* earlier, const u8* later, size_t limit, const u8* end) {
-    size_t n = 0;
-    while (n + 8 <= limit && later + n + 8 <= end) {
-        uint64_t difference = load_u64(earlier + n) ^ load_u64(later + n);
-        if (difference) {
-            n += static_cast<size_t>(__builtin_ctzll(difference)) / 8;
-            return n < limit ? n : limit;
-        }
-        n += 8;
-    }
-    while (n < limit && earlier[n] == later[n]) ++n;
-    return n;
-}
-
-// As common_length, where later + limit lies inside the input: no load needs
-// a check against its end.
+// Number of equal bytes at earlier and later, at most limit, where
+// later + limit lies inside the input: no load needs a check against its end.
 inline size_t common_length_within(const u8* earlier, const u8* later, size_t limit) {
     size_t n = 0;
     while (n + 8 <= limit) {
@@ -51,6 +35,12 @@ inline size_t common_length_within(const u8* earlier, const u8* later, size_t li
     }
     while (n < limit && earlier[n] == later[n]) ++n;
     return n;
+}
+
+// The same, counting no further than end.
+inline size_t common_length(const u8* earlier, const u8* later, size_t limit, const u8* end) {
+    size_t room = static_cast<size_t>(end - later);
+    return common_length_within(earlier, later, limit < room ? limit : room);
 }
 
 // Length of the run of equal bytes that starts at p, at most limit.
