@@ -13,7 +13,7 @@ packages=(
     libtomlplusplus-dev liblz4-dev zlib1g-dev
     nsis fonts-dejavu-core
     imagemagick x11-utils fonts-liberation
-    osslsigncode openssl
+    osslsigncode openssl strace
 )
 
 missing=()
