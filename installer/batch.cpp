@@ -67,6 +67,13 @@ void wait_for_batch(HANDLE process) {
     if (finished) SendMessageA(finished, WM_CLOSE, 0, 0);
 }
 
+// Shared by both ends of a batch's run rather than written out at each: the
+// stub carries one copy of the two system calls and their relocations.
+__attribute__((noinline)) void close_handles(PROCESS_INFORMATION& process) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
 String command_interpreter() {
     String path;
     path.set_length(MAX_PATH);
@@ -106,8 +113,7 @@ bool run_batch(const char* dir, String text, const char* shared_path) {
                                   nullptr, dir, &startup, &process) != FALSE;
     if (started) {
         wait_for_batch(process.hProcess);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        close_handles(process);
     }
     CloseHandle(held);
     delete_file(batch_path.text());
@@ -137,7 +143,6 @@ bool start_self_removal() {
     SetPriorityClass(this_process, HIGH_PRIORITY_CLASS);
     SetThreadPriority(this_thread, THREAD_PRIORITY_HIGHEST);
     ResumeThread(process.hThread);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    close_handles(process);
     return true;
 }

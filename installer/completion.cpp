@@ -72,10 +72,7 @@ void finish_installation(InstallSession& session) {
     set_status("Finished");
     set_progress(100);
     run_batch(session.directory.text(), header.batch_after, session.shared_path.text());
-    if (progress_dialog) {
-        DestroyWindow(progress_dialog);
-        progress_dialog = nullptr;
-    }
+    close_progress_dialog();
     report_completion(session.problems, session.directory, header.flags, session.reinstall, true,
                       header.version_text.text());
     run_batch(session.directory.text(), header.batch_last, session.shared_path.text());

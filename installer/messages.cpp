@@ -32,10 +32,7 @@ void terminate_run() {
         DestroyWindow(background_window);
         background_window = nullptr;
     }
-    if (progress_dialog) {
-        DestroyWindow(progress_dialog);
-        progress_dialog = nullptr;
-    }
+    close_progress_dialog();
     ExitProcess(1);
 }
 
