@@ -106,7 +106,9 @@ String& String::operator=(String&& other) noexcept {
     return *this;
 }
 
-const char* String::text() const { return buffer_ ? buffer_ : empty_text; }
+// Out of line on purpose: inlined, each of the installer's hundreds of calls
+// would carry the empty text's absolute address, and with it a relocation.
+__attribute__((noinline)) const char* String::text() const { return buffer_ ? buffer_ : empty_text; }
 
 void String::clear() {
     core_free(buffer_);

@@ -16,7 +16,9 @@ public:
     // The max_count that takes the whole text.
     static constexpr i32 all = 2147483647;
 
-    String() : length_(0), capacity_(0), buffer_(nullptr) {}
+    // constexpr, so that a global String is set up by the loader's zeroed
+    // memory rather than by code run before the entry point.
+    constexpr String() : length_(0), capacity_(0), buffer_(nullptr) {}
     String(const char* text);
     String(const String& other);
     String(String&& other) noexcept;

@@ -23,9 +23,8 @@ String disk_request(i32 disk, const String& path) {
 void open_disk(File& archive_file, const String& path, i32 disk) {
     while (!archive_file.open_for_reading(path.text(), true)) {
         String request = disk_request(disk, path);
-        if (MessageBoxA(background_window, request.text(), "Insert Disk", MB_OKCANCEL | MB_ICONQUESTION) != IDOK &&
-            MessageBoxA(background_window, "Do you want to abort the installation?", "Abort",
-                        MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        if (show_box(request.text(), "Insert Disk", MB_OKCANCEL | MB_ICONQUESTION) != IDOK &&
+            show_box("Do you want to abort the installation?", "Abort", MB_YESNO | MB_ICONQUESTION) == IDYES) {
             terminate_run();
         }
     }

@@ -14,6 +14,10 @@ const char finished_title[] = "Finished - ZORVEN";
 const char batch_command_format[] = "\"%s\" \"%s\" \"%s\" %c:";
 const char legacy_interpreter[] = "command.com";
 const char fallback_interpreter[] = "cmd.exe";
+// What GetCurrentProcess and GetCurrentThread return are fixed pseudo
+// handles, the same on every Windows: named here, neither import is needed.
+const HANDLE this_process = reinterpret_cast<HANDLE>(-1);
+const HANDLE this_thread = reinterpret_cast<HANDLE>(-2);
 
 // The installer runs elevated, and the interpreter reads a batch line by line
 // while it runs, so a batch that another process could change would run that
@@ -30,7 +34,7 @@ HANDLE write_held_batch(const char* path, const char* script) {
     delete_file(path);
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return file;
-    DWORD length = static_cast<DWORD>(lstrlenA(script));
+    DWORD length = static_cast<DWORD>(strlen(script));
     DWORD done = 0;
     bool written = WriteFile(file, script, length, &done, nullptr) && done == length;
     CloseHandle(file);
@@ -61,6 +65,13 @@ void wait_for_batch(HANDLE process) {
     // The process may end an instant before its console takes the title.
     if (!finished) finished = FindWindowA(nullptr, finished_title);
     if (finished) SendMessageA(finished, WM_CLOSE, 0, 0);
+}
+
+// Shared by both ends of a batch's run rather than written out at each: the
+// stub carries one copy of the two system calls and their relocations.
+__attribute__((noinline)) void close_handles(PROCESS_INFORMATION& process) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
 }
 
 String command_interpreter() {
@@ -102,8 +113,7 @@ bool run_batch(const char* dir, String text, const char* shared_path) {
                                   nullptr, dir, &startup, &process) != FALSE;
     if (started) {
         wait_for_batch(process.hProcess);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        close_handles(process);
     }
     CloseHandle(held);
     delete_file(batch_path.text());
@@ -130,10 +140,9 @@ bool start_self_removal() {
     SetThreadPriority(process.hThread, THREAD_PRIORITY_IDLE);
     // The uninstaller ends first, and quickly, so that the batch's first
     // deletion finds its file free.
-    SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+    SetPriorityClass(this_process, HIGH_PRIORITY_CLASS);
+    SetThreadPriority(this_thread, THREAD_PRIORITY_HIGHEST);
     ResumeThread(process.hThread);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    close_handles(process);
     return true;
 }

@@ -14,8 +14,7 @@ bool show_outcome(String& problems, const String& log_path) {
     if (problems.is_empty()) {
         problems.append("Success\r\n\r\n");
         if (!automatic) {
-            MessageBoxA(background_window, "Installation has been completed successfully.", "Installation Complete",
-                        MB_ICONASTERISK);
+            show_box("Installation has been completed successfully.", "Installation Complete", MB_ICONASTERISK);
         }
         return false;
     }
@@ -23,7 +22,7 @@ bool show_outcome(String& problems, const String& log_path) {
                   log_path;
     if (automatic) return false;
     text.append("\r\n\r\nDo you wish to view the log? ");
-    return MessageBoxA(background_window, text.text(), "Partial Success", MB_YESNO | MB_ICONASTERISK) == IDYES;
+    return show_box(text.text(), "Partial Success", MB_YESNO | MB_ICONASTERISK) == IDYES;
 }
 
 }  // namespace
@@ -73,10 +72,7 @@ void finish_installation(InstallSession& session) {
     set_status("Finished");
     set_progress(100);
     run_batch(session.directory.text(), header.batch_after, session.shared_path.text());
-    if (progress_dialog) {
-        DestroyWindow(progress_dialog);
-        progress_dialog = nullptr;
-    }
+    close_progress_dialog();
     report_completion(session.problems, session.directory, header.flags, session.reinstall, true,
                       header.version_text.text());
     run_batch(session.directory.text(), header.batch_last, session.shared_path.text());

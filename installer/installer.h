@@ -138,6 +138,11 @@ CORE_NORETURN void terminate_run();
 CORE_NORETURN void corrupt_archive(i32 code);
 CORE_NORETURN void show_usage(const char* message);
 void error_box(const char* format, ...) CORE_PRINTF(1, 2);
+// Every box of the run stands over the background window; show_box answers
+// with the button pressed. show_error is the "Error" box, which automatic
+// mode leaves out.
+int show_box(const char* text, const char* title, UINT flags);
+void show_error(const char* text);
 // The question before a newer file on the computer is overwritten; true
 // means overwrite. Kept silently (false) in automatic mode.
 bool ask_replace_newer(const char* path, const DateTime& new_date, const char* kind);

@@ -32,15 +32,12 @@ void terminate_run() {
         DestroyWindow(background_window);
         background_window = nullptr;
     }
-    if (progress_dialog) {
-        DestroyWindow(progress_dialog);
-        progress_dialog = nullptr;
-    }
+    close_progress_dialog();
     ExitProcess(1);
 }
 
 void fatal_error_va(const char* format, va_list arguments) {
-    MessageBoxA(background_window, format_to_scratch(format, arguments), fatal_title, fatal_flags);
+    show_box(format_to_scratch(format, arguments), fatal_title, fatal_flags);
     terminate_run();
 }
 
@@ -60,7 +57,15 @@ void error_box(const char* format, ...) {
     String text;
     text.format_va(format, arguments);
     va_end(arguments);
-    if (!automatic) MessageBoxA(background_window, text.text(), "Error", MB_OK | MB_ICONHAND);
+    show_error(text.text());
+}
+
+int show_box(const char* text, const char* title, UINT flags) {
+    return MessageBoxA(background_window, text, title, flags);
+}
+
+void show_error(const char* text) {
+    if (!automatic) show_box(text, "Error", MB_OK | MB_ICONHAND);
 }
 
 bool ask_replace_newer(const char* path, const DateTime& new_date, const char* kind) {
@@ -76,7 +81,7 @@ bool ask_replace_newer(const char* path, const DateTime& new_date, const char* k
     String existing_text = existing.format();
     String new_text = new_date.format();
     String question = formatted(replace_newer_format, kind, existing_text.text(), path, new_text.text());
-    return MessageBoxA(background_window, question.text(), "Replace File?", MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return show_box(question.text(), "Replace File?", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void broadcast_font_change() { SendMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0); }

@@ -19,7 +19,7 @@ const char previous_title[] = "Previous Installation Found";
 const char choosing_title[] = "Choosing Installation Directory";
 
 bool ask(const char* text, const char* title, UINT flags) {
-    return MessageBoxA(background_window, text, title, flags) == IDYES;
+    return show_box(text, title, flags) == IDYES;
 }
 
 void show_welcome(const ArchiveHeader& header) {

@@ -60,7 +60,7 @@ void create_uninstall_shortcuts(InstallSession& session) {
         } else {
             String text = "Failed to create start menu uninstaller:\r\n" + link;
             append_problem(session, text);
-            if (!automatic) MessageBoxA(background_window, text.text(), "Error", MB_ICONHAND);
+            show_error(text.text());
         }
     }
     // Not recorded: it goes with the installation directory.

@@ -26,7 +26,7 @@ bool install_font(InstallSession& session, const FileEntry& entry) {
         String text = "Failed to install font: " + entry.name;
         session.problems.append(text);
         session.problems.append("\r\n\r\n");
-        if (!automatic) MessageBoxA(background_window, text.text(), "Error", MB_ICONHAND);
+        show_error(text.text());
         return false;
     }
     register_font_value(entry.label, entry.name);

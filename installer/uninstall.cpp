@@ -16,7 +16,7 @@ struct Removal {
 };
 
 bool ask(const char* text, const char* title) {
-    return MessageBoxA(background_window, text, title, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return show_box(text, title, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void confirm_uninstall(const Removal& removal) {
@@ -207,7 +207,7 @@ bool report_removal(const Removal& removal) {
     if (removal.problems.is_empty()) {
         if (!automatic) {
             String text = product_name + " has successfully been uninstalled." + kept;
-            MessageBoxA(background_window, text.text(), "Uninstall Successful", MB_ICONASTERISK);
+            show_box(text.text(), "Uninstall Successful", MB_ICONASTERISK);
         }
         return true;
     }
@@ -217,7 +217,7 @@ bool report_removal(const Removal& removal) {
             "You can attempt to complete the uninstallation at another time.",
             product_name.text(), removal.problems.text());
         text.append(kept);
-        MessageBoxA(background_window, text.text(), "Uninstall", MB_ICONEXCLAMATION);
+        show_box(text.text(), "Uninstall", MB_ICONEXCLAMATION);
     }
     return false;
 }

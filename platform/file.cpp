@@ -197,12 +197,13 @@ void File::record_system_error() {
     DWORD code = GetLastError();
     error_text_.clear();
     if (code == 0) return;
-    char* message = nullptr;
-    if (FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
-                       neutral_language, reinterpret_cast<char*>(&message), 0, nullptr)) {
-        error_text_.assign(message);
-    }
-    if (message) LocalFree(message);
+    // The system's texts for file errors are a line or two: formatted in
+    // place, they need neither the system's allocation nor LocalFree.
+    const DWORD room = 2048;
+    error_text_.set_length(room);
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, neutral_language,
+                                  error_text_.buffer(), room + 1, nullptr);
+    error_text_.set_length(static_cast<i32>(length));
 }
 
 namespace {

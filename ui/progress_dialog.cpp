@@ -57,3 +57,9 @@ void open_progress_dialog() {
     progress_dialog = CreateDialogParamA(instance, progress_dialog_name, background_window,
                                          progress_dialog_procedure, 0);
 }
+
+void close_progress_dialog() {
+    if (!progress_dialog) return;
+    DestroyWindow(progress_dialog);
+    progress_dialog = nullptr;
+}

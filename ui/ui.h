@@ -51,6 +51,8 @@ INT_PTR CALLBACK progress_dialog_procedure(HWND dialog, UINT message, WPARAM wpa
 // Creates the progress dialog in front of the background window and keeps
 // it in progress_dialog; its bar goes to progress_bar.
 void open_progress_dialog();
+// Destroys the progress dialog, when there is one.
+void close_progress_dialog();
 
 // The status line of the progress dialog; pumps messages also when there is
 // no dialog.

@@ -10,6 +10,16 @@
 
 namespace {
 
+// The system's text for a code, as its allocating form hands it out.
+String system_message(DWORD code) {
+    char* message = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&message), 0, nullptr);
+    String text(message);
+    if (message) LocalFree(message);
+    return text;
+}
+
 // Every test works in a fresh directory of its own below C:\tests.
 class FileTest : public testing::Test {
 protected:
@@ -203,7 +213,11 @@ TEST_F(FileTest, AReadFailureThatTheSystemReportsCarriesItsMessage) {
     // Before the start: the system refuses the seek, and the read must not
     // quietly take the bytes at the current position instead.
     EXPECT_FALSE(file.read_at(-2, block, 2));
-    EXPECT_FALSE(file.error_text().is_empty());
+    String expected = system_message(ERROR_NEGATIVE_SEEK);
+    ASSERT_FALSE(expected.is_empty());
+    // The whole text, its line break included, and nothing behind it.
+    EXPECT_STREQ(file.error_text().text(), expected.text());
+    EXPECT_EQ(file.error_text().length(), expected.length());
     EXPECT_EQ(file.tell(), 0);
 }
 
