@@ -46,9 +46,13 @@ status=0
 for target in decode_block_fuzz round_trip_fuzz header_fuzz records_fuzz; do
     corpus=$out/corpus-$target
     mkdir -p "$corpus"
+    # Inputs kept in the tree (ones that once found a fault) run first, every
+    # time; new ones go to the build's corpus.
+    kept=$root/tests/fuzz/inputs/$target
+    [ -d "$kept" ] || kept=
     echo "running $target for $seconds s"
     if ! (cd "$out" && "./$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-            -max_len=65536 -print_final_stats=1 "$corpus" > "$target.log" 2>&1); then
+            -max_len=65536 -print_final_stats=1 "$corpus" ${kept:+"$kept"} > "$target.log" 2>&1); then
         echo "$target FAILED; see $out/$target.log"
         tail -n 30 "$out/$target.log"
         status=1

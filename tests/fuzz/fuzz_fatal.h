@@ -2,7 +2,8 @@
 // corrupt block; a fuzzer must go on to the next input, so this definition of
 // fatal_error jumps back into the target instead. The decoder keeps nothing
 // with a destructor on its stack and frees its output before it reports, so
-// the jump skips no clean-up and leaks nothing.
+// the jump skips no clean-up and leaks nothing. A reader that holds a block
+// across the decoding leaves it to the jump; its target says how it copes.
 #pragma once
 
 #include <setjmp.h>
