@@ -14,8 +14,19 @@ namespace {
 const u32 none = 0xFFFFFFFFu;
 const int tree_hash_bits = 16;
 const int near_hash_bits = 14;
-const size_t window_cycle = size_t(1) << 17;
-static_assert(window_cycle > static_cast<size_t>(distance_max), "the tree must span the whole window");
+// A child is kept as its distance from its parent, which is always newer, in
+// 16 bits: a quarter of the cache that positions took. So the tree reaches
+// 65,535 bytes back, four short of the format, and the largest distance
+// stands for no child: from any later position, it lies out of reach.
+const size_t tree_reach = 65535;
+const uint16_t no_child = 0xFFFF;
+const size_t window_cycle = size_t(1) << 16;
+static_assert(window_cycle > tree_reach, "every node in reach must have a slot of its own");
+
+inline uint16_t child_of(size_t parent, size_t child) {
+    size_t distance = parent - child;
+    return distance < no_child ? static_cast<uint16_t>(distance) : no_child;
+}
 
 size_t cycle_for(size_t size) {
     size_t cycle = 64;
@@ -49,14 +60,19 @@ MatchFinder::MatchFinder(const u8* data, size_t size, int depth, int good_length
       previous_{0, 0},
       cycle_mask_(cycle_for(size) - 1),
       tree_heads_(size_t(1) << tree_hash_bits, none),
-      children_(2 * (cycle_mask_ + 1), none),
+      children_(2 * (cycle_mask_ + 1), no_child),
       near_heads_(size_t(1) << near_hash_bits, none),
       near_previous_(near_ring, none),
       match_ends_(near_ring, 0) {}
 
 FoundMatch MatchFinder::find(size_t s) {
     size_t limit = std::min<size_t>(match_max, n_ - s);
-    if (limit < static_cast<size_t>(match_min)) return previous_ = {0, 0};
+    // previous_ is written once and the result returned from registers:
+    // reading back the two fields just stored stalled every call.
+    if (limit < static_cast<size_t>(match_min)) {
+        previous_ = {0, 0};
+        return previous_;
+    }
     // The previous match, one byte on, is still a match here: no search
     // returns less, and a long one makes the search not worth its time.
     FoundMatch best = {0, 0};
@@ -66,7 +82,7 @@ FoundMatch MatchFinder::find(size_t s) {
     match_ends_[s & (near_ring - 1)] = 0;
     if (best.length < static_cast<u32>(good_length_) || at_end) {
         bool capped = false;
-        FoundMatch far = walk_tree(s, limit, hashes.tree_slot(), &capped);
+        FoundMatch far = walk_tree<true>(s, limit, hashes.tree_slot(), &capped);
         if (far.length > best.length) best = far;
         // The walk passed the strings that share the most bytes with s, near
         // ones too; only where a distance cut one short (or the depth cut the
@@ -82,11 +98,11 @@ FoundMatch MatchFinder::find(size_t s) {
         if (best.length != 0) match_ends_[(s + best.length) & (near_ring - 1)] = 1;
     } else {
         // Later positions still search for this one.
-        bool capped;
-        walk_tree(s, limit, hashes.tree_slot(), &capped);
+        walk_tree<false>(s, limit, hashes.tree_slot(), nullptr);
     }
     insert_near(s, hashes.near_slot());
-    return previous_ = best;
+    previous_ = best;
+    return best;
 }
 
 // A match as long as its distance means that s starts a period of that
@@ -108,8 +124,7 @@ void MatchFinder::skip(size_t s) {
     previous_ = {0, 0};
     if (limit < static_cast<size_t>(match_min)) return;
     Hashes hashes(x_ + s);
-    bool capped;
-    walk_tree(s, limit, hashes.tree_slot(), &capped);
+    walk_tree<false>(s, limit, hashes.tree_slot(), nullptr);
     insert_near(s, hashes.near_slot());
 }
 
@@ -118,50 +133,62 @@ void MatchFinder::skip(size_t s) {
 // the ones that share the most bytes with s, but a near one among them gives
 // no more bytes than its distance: *capped tells whether one did, or whether
 // the depth limit cut the walk.
+template <bool searching>
 FoundMatch MatchFinder::walk_tree(size_t s, size_t limit, u32 hash, bool* capped) {
     FoundMatch best = {0, 0};
     u32& head = tree_heads_[hash];
     size_t candidate = head;
     head = static_cast<u32>(s);
-    u32* smaller_slot = smaller(s);
-    u32* greater_slot = greater(s);
-    size_t oldest = s > static_cast<size_t>(distance_max) ? s - distance_max : 0;
-    // Candidates lie in [oldest, s); none, like anything older, falls outside.
+    // The open slots on either side and the positions they belong to.
+    uint16_t* smaller_slot = smaller(s);
+    uint16_t* greater_slot = greater(s);
+    size_t smaller_owner = s;
+    size_t greater_owner = s;
+    size_t oldest = s > tree_reach ? s - tree_reach : 0;
+    // Candidates lie in [oldest, s): no child, a child older than that, and
+    // a distance past the start of the input all fall outside.
     size_t window = s - oldest;
     size_t smaller_length = 0;
     size_t greater_length = 0;
     for (int steps = depth_;; --steps) {
         if (candidate - oldest >= window || steps == 0) {
-            if (steps == 0) *capped = true;
-            *smaller_slot = none;
-            *greater_slot = none;
+            if (searching && steps == 0) *capped = true;
+            *smaller_slot = no_child;
+            *greater_slot = no_child;
             break;
         }
         size_t known = std::min(smaller_length, greater_length);
         size_t length = known + common_length_within(x_ + candidate + known, x_ + s + known, limit - known);
-        size_t distance = s - candidate;
-        if (length > distance) *capped = true;
-        if (length > best.length) {
-            size_t usable = std::min(length, distance);
-            if (usable > best.length && distance >= static_cast<size_t>(match_min)) {
-                best = {static_cast<u32>(usable), static_cast<u32>(distance)};
+        if (searching) {
+            size_t distance = s - candidate;
+            if (length > distance) *capped = true;
+            if (length > best.length) {
+                size_t usable = std::min(length, distance);
+                if (usable > best.length && distance >= static_cast<size_t>(match_min)) {
+                    best = {static_cast<u32>(usable), static_cast<u32>(distance)};
+                }
             }
         }
         if (length == limit) {
-            // Equal as far as the tree compares: s takes the candidate's place.
-            *smaller_slot = *smaller(candidate);
-            *greater_slot = *greater(candidate);
+            // Equal as far as the tree compares: s takes the candidate's
+            // place, its children measured from their new parents.
+            uint16_t below = *smaller(candidate);
+            uint16_t above = *greater(candidate);
+            *smaller_slot = below == no_child ? no_child : child_of(smaller_owner, candidate - below);
+            *greater_slot = above == no_child ? no_child : child_of(greater_owner, candidate - above);
             break;
         }
         if (x_[candidate + length] < x_[s + length]) {
-            *smaller_slot = static_cast<u32>(candidate);
+            *smaller_slot = static_cast<uint16_t>(smaller_owner - candidate);
             smaller_slot = greater(candidate);
-            candidate = *smaller_slot;
+            smaller_owner = candidate;
+            candidate -= *smaller_slot;
             smaller_length = length;
         } else {
-            *greater_slot = static_cast<u32>(candidate);
+            *greater_slot = static_cast<uint16_t>(greater_owner - candidate);
             greater_slot = smaller(candidate);
-            candidate = *greater_slot;
+            greater_owner = candidate;
+            candidate -= *greater_slot;
             greater_length = length;
         }
     }

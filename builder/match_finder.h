@@ -12,10 +12,11 @@
 // 5-byte prefix are tried from a short hash chain, farthest first, because
 // there the farthest is the longest a period allows.
 //
-// What that gives up: a tree node stands for every older string equal to it
-// over the compared bytes, so a position fewer than 131 bytes back that
-// shares as many bytes as the longest match can hide a farther one that a
-// longer reference could use. In a run or a short period the first multiple
+// What that gives up: the tree reaches 65,535 bytes back, four short of the
+// format's farthest distance, so that its links fit 16 bits. A tree node
+// stands for every older string equal to it over the compared bytes, so a
+// position fewer than 131 bytes back that shares as many bytes as the longest
+// match can hide a farther one that a longer reference could use. In a run or a short period the first multiple
 // of the period beyond the near range is tried for that reason, which leaves
 // the rarer cases. Otherwise, with an unlimited tree depth and no skipped
 // searches, the result is the longest. The depth limit trades a little for
@@ -50,24 +51,27 @@ public:
     void skip(size_t s);
 
 private:
+    // searching false: only takes s in (capped is not used).
+    template <bool searching>
     FoundMatch walk_tree(size_t s, size_t limit, u32 hash, bool* capped);
     FoundMatch search_near(size_t s, size_t limit, u32 at_least, u32 hash);
     FoundMatch beyond_period(size_t s, size_t limit, FoundMatch best);
     void insert_near(size_t s, u32 hash);
-    u32* smaller(size_t p) { return &children_[2 * (p & cycle_mask_)]; }
-    u32* greater(size_t p) { return &children_[2 * (p & cycle_mask_) + 1]; }
+    uint16_t* smaller(size_t p) { return &children_[2 * (p & cycle_mask_)]; }
+    uint16_t* greater(size_t p) { return &children_[2 * (p & cycle_mask_) + 1]; }
 
     const u8* x_;
     size_t n_;
     int depth_;
     int good_length_;
     FoundMatch previous_;
-    // Tree nodes are kept for a power of two of positions beyond the window,
-    // or beyond the whole input when that is shorter.
+    // Tree nodes are kept for a power of two of positions above the tree's
+    // reach, or above the whole input when that is shorter.
     size_t cycle_mask_;
     std::vector<u32> tree_heads_;
-    // The two children of a position side by side: one cache line per visit.
-    std::vector<u32> children_;
+    // The two children of a position side by side (one cache line per
+    // visit), each as its distance back from the position.
+    std::vector<uint16_t> children_;
     std::vector<u32> near_heads_;
     std::vector<u32> near_previous_;
     // Where a match found by a search ends, indexed like near_previous_:
