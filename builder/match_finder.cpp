@@ -13,7 +13,6 @@ namespace {
 
 const u32 none = 0xFFFFFFFFu;
 const int tree_hash_bits = 16;
-const int near_hash_bits = 14;
 // A child is kept as its distance from its parent, which is always newer, in
 // 16 bits: a quarter of the cache that positions took. So the tree reaches
 // 65,535 bytes back, four short of the format, and the largest distance
@@ -34,21 +33,19 @@ size_t cycle_for(size_t size) {
     return cycle;
 }
 // Distances below this are the near range, where a tree match may be capped
-// by its distance and the near chain looks at every candidate.
+// by its distance and every candidate is looked at.
 const size_t far_distance = match_max;
-const size_t near_ring = 256;
-static_assert(near_ring > far_distance, "the near chain must span the near range");
+// Where found matches end is kept this far ahead.
+const size_t ends_ring = 256;
+static_assert(ends_ring > static_cast<size_t>(match_max), "a match's end must fit the ring");
 
-// Both hashes are the high bits of one product of the shortest match's 5
-// bytes: a 4-byte hash made the trees of common prefixes a step deeper on
+// The tree's hash: the high bits of a product of the shortest match's 5
+// bytes; a 4-byte hash made the trees of common prefixes a step deeper on
 // average.
-struct Hashes {
-    explicit Hashes(const u8* p)
-        : mixed((static_cast<uint64_t>(load_u32(p)) | static_cast<uint64_t>(p[4]) << 32) * 0x9E3779B97F4A7C15ull) {}
-    u32 tree_slot() const { return static_cast<u32>(mixed >> (64 - tree_hash_bits)); }
-    u32 near_slot() const { return static_cast<u32>(mixed >> (64 - near_hash_bits)); }
-    uint64_t mixed;
-};
+u32 tree_slot(const u8* p) {
+    uint64_t key = static_cast<uint64_t>(load_u32(p)) | static_cast<uint64_t>(p[4]) << 32;
+    return static_cast<u32>((key * 0x9E3779B97F4A7C15ull) >> (64 - tree_hash_bits));
+}
 
 }  // namespace
 
@@ -61,9 +58,7 @@ MatchFinder::MatchFinder(const u8* data, size_t size, int depth, int good_length
       cycle_mask_(cycle_for(size) - 1),
       tree_heads_(size_t(1) << tree_hash_bits, none),
       children_(2 * (cycle_mask_ + 1), no_child),
-      near_heads_(size_t(1) << near_hash_bits, none),
-      near_previous_(near_ring, none),
-      match_ends_(near_ring, 0) {}
+      match_ends_(ends_ring, 0) {}
 
 FoundMatch MatchFinder::find(size_t s) {
     size_t limit = std::min<size_t>(match_max, n_ - s);
@@ -77,30 +72,28 @@ FoundMatch MatchFinder::find(size_t s) {
     // returns less, and a long one makes the search not worth its time.
     FoundMatch best = {0, 0};
     if (previous_.length > static_cast<u32>(match_min)) best = {previous_.length - 1, previous_.distance};
-    Hashes hashes(x_ + s);
-    bool at_end = match_ends_[s & (near_ring - 1)];
-    match_ends_[s & (near_ring - 1)] = 0;
+    bool at_end = match_ends_[s & (ends_ring - 1)];
+    match_ends_[s & (ends_ring - 1)] = 0;
     if (best.length < static_cast<u32>(good_length_) || at_end) {
         bool capped = false;
-        FoundMatch far = walk_tree<true>(s, limit, hashes.tree_slot(), &capped);
+        FoundMatch far = walk_tree<true>(s, limit, tree_slot(x_ + s), &capped);
         if (far.length > best.length) best = far;
         // The walk passed the strings that share the most bytes with s, near
         // ones too; only where a distance cut one short (or the depth cut the
         // walk) can another near one be longer. And only a near match shorter
         // than its distance, at most 130, can win.
         if (capped && best.length < std::min(limit, far_distance - 1)) {
-            FoundMatch near = search_near(s, limit, best.length, hashes.near_slot());
+            FoundMatch near = search_near(s, limit, best.length);
             if (near.length > best.length) best = near;
             if (best.length != 0 && best.length == best.distance && best.length < limit) {
                 best = beyond_period(s, limit, best);
             }
         }
-        if (best.length != 0) match_ends_[(s + best.length) & (near_ring - 1)] = 1;
+        if (best.length != 0) match_ends_[(s + best.length) & (ends_ring - 1)] = 1;
     } else {
         // Later positions still search for this one.
-        walk_tree<false>(s, limit, hashes.tree_slot(), nullptr);
+        walk_tree<false>(s, limit, tree_slot(x_ + s), nullptr);
     }
-    insert_near(s, hashes.near_slot());
     previous_ = best;
     return best;
 }
@@ -120,12 +113,10 @@ FoundMatch MatchFinder::beyond_period(size_t s, size_t limit, FoundMatch best) {
 
 void MatchFinder::skip(size_t s) {
     size_t limit = std::min<size_t>(match_max, n_ - s);
-    match_ends_[s & (near_ring - 1)] = 0;
+    match_ends_[s & (ends_ring - 1)] = 0;
     previous_ = {0, 0};
     if (limit < static_cast<size_t>(match_min)) return;
-    Hashes hashes(x_ + s);
-    walk_tree<false>(s, limit, hashes.tree_slot(), nullptr);
-    insert_near(s, hashes.near_slot());
+    walk_tree<false>(s, limit, tree_slot(x_ + s), nullptr);
 }
 
 // Makes s the root of its tree, splitting the old tree around it, and
@@ -196,30 +187,21 @@ FoundMatch MatchFinder::walk_tree(size_t s, size_t limit, u32 hash, bool* capped
     return best;
 }
 
-FoundMatch MatchFinder::search_near(size_t s, size_t limit, u32 at_least, u32 hash) {
-    size_t candidates[near_ring];
-    size_t count = 0;
-    for (size_t q = near_heads_[hash]; q != none && s - q < far_distance; q = near_previous_[q & (near_ring - 1)]) {
-        if (s - q >= static_cast<size_t>(match_min)) candidates[count++] = q;
-    }
+// Needed at few positions, so the near range is read whole, farthest first
+// (a candidate at distance d gives at most d bytes), rather than from a chain
+// that cost a table access at every position.
+FoundMatch MatchFinder::search_near(size_t s, size_t limit, u32 at_least) {
     FoundMatch best = {at_least, 0};
-    // The chain runs from the nearest; take it from the farthest, since a
-    // candidate at distance d gives at most d bytes.
-    while (count > 0) {
-        size_t q = candidates[--count];
-        size_t distance = s - q;
+    u32 first = load_u32(x_ + s);
+    u8 fifth = x_[s + 4];
+    for (size_t distance = std::min(s, far_distance - 1); distance >= static_cast<size_t>(match_min); --distance) {
         if (distance <= best.length) break;
-        size_t cap = std::min(limit, distance);
-        size_t length = common_length(x_ + q, x_ + s, cap, x_ + n_);
+        const u8* q = x_ + s - distance;
+        if (load_u32(q) != first || q[4] != fifth) continue;
+        size_t length = common_length(q, x_ + s, std::min(limit, distance), x_ + n_);
         if (length > best.length) best = {static_cast<u32>(length), static_cast<u32>(distance)};
         if (length == distance) break;
     }
     if (best.distance == 0 || best.length < static_cast<u32>(match_min)) return {0, 0};
     return best;
-}
-
-void MatchFinder::insert_near(size_t s, u32 hash) {
-    u32& head = near_heads_[hash];
-    near_previous_[s & (near_ring - 1)] = head;
-    head = static_cast<u32>(s);
 }

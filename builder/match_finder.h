@@ -8,9 +8,9 @@
 // strings next to it in sorted order, which share the most bytes with it, and
 // keeps the longest match their distances allow. Where one of those strings
 // was nearer than the bytes it shares (a period), a farther near one may give
-// more: distances from 5 to 130 are few, and then all of them with the same
-// 5-byte prefix are tried from a short hash chain, farthest first, because
-// there the farthest is the longest a period allows.
+// more: distances from 5 to 130 are few, and then all of them that share the
+// first 5 bytes are tried, farthest first, because there the farthest is the
+// longest a period allows.
 //
 // What that gives up: the tree reaches 65,535 bytes back, four short of the
 // format's farthest distance, so that its links fit 16 bits. A tree node
@@ -41,7 +41,7 @@ public:
     // good_length: once the previous position's match, one byte shorter,
     // is at least this long, it stands for this position's without a search,
     // unless a match found by a search ends here (the position still enters
-    // the tree and the near chain). Above match_max - 1 every position is
+    // the tree). Above match_max - 1 every position is
     // searched.
     MatchFinder(const u8* data, size_t size, int depth, int good_length);
 
@@ -54,9 +54,8 @@ private:
     // searching false: only takes s in (capped is not used).
     template <bool searching>
     FoundMatch walk_tree(size_t s, size_t limit, u32 hash, bool* capped);
-    FoundMatch search_near(size_t s, size_t limit, u32 at_least, u32 hash);
+    FoundMatch search_near(size_t s, size_t limit, u32 at_least);
     FoundMatch beyond_period(size_t s, size_t limit, FoundMatch best);
-    void insert_near(size_t s, u32 hash);
     uint16_t* smaller(size_t p) { return &children_[2 * (p & cycle_mask_)]; }
     uint16_t* greater(size_t p) { return &children_[2 * (p & cycle_mask_) + 1]; }
 
@@ -72,9 +71,7 @@ private:
     // The two children of a position side by side (one cache line per
     // visit), each as its distance back from the position.
     std::vector<uint16_t> children_;
-    std::vector<u32> near_heads_;
-    std::vector<u32> near_previous_;
-    // Where a match found by a search ends, indexed like near_previous_:
+    // Where a match found by a search ends, in a ring of positions ahead:
     // a parse goes on from there, so such a position is always searched.
     std::vector<u8> match_ends_;
 };
