@@ -62,8 +62,8 @@ MatchFinder::MatchFinder(const u8* data, size_t size, int depth, int good_length
 
 FoundMatch MatchFinder::find(size_t s) {
     size_t limit = std::min<size_t>(match_max, n_ - s);
-    // previous_ is written once and the result returned from registers:
-    // reading back the two fields just stored stalled every call.
+    // previous_ is written once and the result returned from registers,
+    // not read back from the two fields just stored.
     if (limit < static_cast<size_t>(match_min)) {
         previous_ = {0, 0};
         return previous_;

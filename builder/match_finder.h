@@ -16,13 +16,13 @@
 // format's farthest distance, so that its links fit 16 bits. A tree node
 // stands for every older string equal to it over the compared bytes, so a
 // position fewer than 131 bytes back that shares as many bytes as the longest
-// match can hide a farther one that a longer reference could use. In a run or a short period the first multiple
-// of the period beyond the near range is tried for that reason, which leaves
-// the rarer cases. Otherwise, with an unlimited tree depth and no skipped
-// searches, the result is the longest. The depth limit trades a little for
-// bounded time on pathological input, and skipping the searches inside a long
-// match trades a little more (a shorter match than the longest, now and then)
-// for time.
+// match can hide a farther one that a longer reference could use. In a run or
+// a short period the first multiple of the period beyond the near range is
+// tried for that reason, which leaves the rarer cases. Otherwise, with an
+// unlimited tree depth and no skipped searches, the result is the longest.
+// The depth limit trades a little for bounded time on pathological input,
+// and skipping the searches inside a long match trades a little more (a
+// shorter match than the longest, now and then) for time.
 #pragma once
 
 #include "foundation/core.h"
@@ -41,8 +41,7 @@ public:
     // good_length: once the previous position's match, one byte shorter,
     // is at least this long, it stands for this position's without a search,
     // unless a match found by a search ends here (the position still enters
-    // the tree). Above match_max - 1 every position is
-    // searched.
+    // the tree). Above match_max - 1 every position is searched.
     MatchFinder(const u8* data, size_t size, int depth, int good_length);
 
     // Must be called for positions 0, 1, 2, ... in turn, either to find a
