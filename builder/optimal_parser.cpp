@@ -149,9 +149,11 @@ private:
         from_.resize(m + 1);
         kind_.resize(m + 1);
         cost_[0] = 0;
-        MonotoneQueue& literals = literals_;
-        MonotoneQueue& matches = matches_;
-        MonotoneQueue& runs = runs_queue_;
+        // The queues are worked on as locals: as members, every store to
+        // cost_ (which may alias their indices) made them be read again.
+        MonotoneQueue literals(std::move(literals_));
+        MonotoneQueue matches(std::move(matches_));
+        MonotoneQueue runs(std::move(runs_queue_));
         for (MonotoneQueue* queue : {&literals, &matches, &runs}) queue->clear();
         auto literal_key = [this](u32 j) { return cost_[j] - (static_cast<int64_t>(j) << token_bits); };
         auto cost_key = [this](u32 s) { return cost_[s]; };
@@ -177,6 +179,9 @@ private:
             take(best, t, literal_key(s) + price(t + long_literal_header), s, kind_long_literal);
             cost_[t] = best;
         }
+        literals_ = std::move(literals);
+        matches_ = std::move(matches);
+        runs_queue_ = std::move(runs);
     }
 
     void consider(int64_t& best, size_t t, const MonotoneQueue& queue, TokenKind kind, int size) {

@@ -422,6 +422,44 @@ TEST(Compressor, TheMatchFinderGivesTheLongestOrALongEnoughMatch) {
     }
 }
 
+// Copies from across the tree's whole reach, in text whose few words give
+// short matches everywhere, so that links kept as distances from their
+// parents span the window and go stale as it moves on. The tree reaches
+// 65,535 bytes back: the format's four farther distances lie beyond it.
+TEST(Compressor, TheMatchFinderReachesAcrossTheWholeTree) {
+    const size_t reach = 65535;
+    const size_t distances[] = {131, 40000, reach - 1, reach, reach + 1, distance_max};
+    Bytes x = english_text(120000);
+    std::vector<size_t> copies;
+    for (size_t d : distances) {
+        size_t at = 70000 + 5000 * copies.size();
+        for (size_t i = 0; i < 200; ++i) x[at + i] = x[at - d + i];
+        copies.push_back(at);
+    }
+    MatchFinder finder(x.data(), x.size(), 1 << 20, match_max);
+    size_t copy = 0;
+    for (size_t s = 0; s < x.size(); ++s) {
+        FoundMatch found = finder.find(s);
+        bool at_copy = copy < copies.size() && s == copies[copy];
+        if (!at_copy && (s < reach || s % 499 != 0)) continue;
+        std::string where = "at " + std::to_string(s);
+        expect_real_match(x, s, found, where);
+        FoundMatch longest = longest_match(x, s, reach);
+        if (most_shared_nearby(x, s) < longest.length) {
+            EXPECT_EQ(found.length, longest.length) << where;
+        }
+        if (at_copy) {
+            if (distances[copy] <= reach) {
+                EXPECT_EQ(found.length, static_cast<u32>(match_max)) << where;
+            } else {
+                EXPECT_LT(found.length, static_cast<u32>(match_max)) << where;
+            }
+            ++copy;
+        }
+    }
+    EXPECT_EQ(copy, copies.size());
+}
+
 TEST(Compressor, RefusesMoreThanOneBlockCanHold) {
     const u8 byte = 0;
     EXPECT_THROW(compress_block(&byte, max_block_input + 1, CompressionLevel::fast), std::length_error);
