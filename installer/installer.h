@@ -54,6 +54,10 @@ extern const char shared_dlls_key[];     // "Microsoft\\Windows\\CurrentVersion\
 extern const char fonts_key[];           // "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"
 String uninstall_key_path();
 
+// Adds one text to the session's problem list, with the blank line that
+// ends each.
+void append_problem(InstallSession& session, const String& text);
+
 // The pre-installation dialogue: returns only when the installation goes on;
 // every refusal ends the run. With uninstall_support the product's uninstall
 // key is the registry's current key from here to the uninstall information.

@@ -11,11 +11,6 @@ namespace {
 bool group_shortcut_made;
 String uninstall_arguments;
 
-void append_problem(InstallSession& session, const String& text) {
-    session.problems.append(text);
-    session.problems.append("\r\n\r\n");
-}
-
 void create_product_shortcuts(InstallSession& session, const ShortcutEntry& entry) {
     const char* directory = session.directory.text();
     const char* target = entry.target.text();
@@ -80,6 +75,11 @@ bool open_and_close(const char* path, bool current_user) {
 void set_text_value(const char* name, const String& text, u32 flags) { set_string(name, text.text(), flags); }
 
 }  // namespace
+
+void append_problem(InstallSession& session, const String& text) {
+    session.problems.append(text);
+    session.problems.append("\r\n\r\n");
+}
 
 void record_created_item(const char* path) {
     if (!created_items.is_empty()) created_items.append(';');

@@ -24,8 +24,7 @@ void register_font_value(const String& label, const String& name) {
 bool install_font(InstallSession& session, const FileEntry& entry) {
     if (!AddFontResourceA(entry.name.text())) {
         String text = "Failed to install font: " + entry.name;
-        session.problems.append(text);
-        session.problems.append("\r\n\r\n");
+        append_problem(session, text);
         show_error(text.text());
         return false;
     }
