@@ -10,9 +10,14 @@ set(SEA_WIN32_COMPILE_OPTIONS
     -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
     -fno-unwind-tables -ffunction-sections -fdata-sections
     -fno-threadsafe-statics -Wall -Wextra -Wno-unused-parameter)
+# The layers' objects carry the optimiser's intermediate code beside their
+# ordinary code (below). Programs other than the stub link the ordinary code:
+# through the linker plugin, the i686 linker takes the intermediate code's
+# copies of the templates' functions for definitions of their own, and
+# reports each one twice where an object without it defines it too.
 set(SEA_WIN32_LINK_OPTIONS
     -static -static-libgcc -static-libstdc++ -Wl,--gc-sections -s
-    -Wl,--no-insert-timestamp)
+    -Wl,--no-insert-timestamp -fno-use-linker-plugin)
 add_compile_options(${SEA_WIN32_COMPILE_OPTIONS})
 add_link_options(${SEA_WIN32_LINK_OPTIONS})
 
