@@ -57,11 +57,22 @@ CORE_NORETURN void fail_truncated(i64 token_end, i32 end) {
 inline bool is_short_literal(u32 code) { return code - 1 < code_run - 1u; }
 inline bool is_match(u32 code) { return code > code_run; }
 
+#if UINTPTR_MAX > 0xffffffffu
 inline void copy_step_at(u8* destination, const u8* source) {
     u8 step[copy_step];
     memcpy(step, source, copy_step);
     memcpy(destination, step, copy_step);
 }
+#else
+// Without SSE registers, a 16-byte copy through a buffer becomes two string
+// moves, whose start-up costs more than the bytes: four words instead, all
+// read before any is written.
+inline void copy_step_at(u8* destination, const u8* source) {
+    u32 step[copy_step / 4];
+    for (i32 i = 0; i < copy_step / 4; ++i) memcpy(&step[i], source + 4 * i, 4);
+    for (i32 i = 0; i < copy_step / 4; ++i) memcpy(destination + 4 * i, &step[i], 4);
+}
+#endif
 
 // Two steps unconditionally, since most tokens are that short: the loop and
 // its mispredicted exit are left to the long ones.
@@ -74,9 +85,8 @@ inline void copy_in_steps(u8* destination, const u8* source, i32 n) {
 }
 
 inline void fill_in_steps(u8* destination, u8 value, i32 n) {
-    u8 step[copy_step];
-    memset(step, value, copy_step);
-    for (i32 i = 0; i < n; i += copy_step) memcpy(destination + i, step, copy_step);
+    u32 word = 0x01010101u * value;
+    for (i32 i = 0; i < n; i += 4) memcpy(destination + i, &word, 4);
 }
 
 // One token of a block already found sound. Short literals are copied in
