@@ -31,7 +31,8 @@ const i32 output_slack = 64;
 const i32 output_limit = i32_max - output_slack;
 static_assert(output_slack >= 2 * copy_step, "two copy steps must fit the slack");
 // A short literal is copied in whole steps, which may read this far past its
-// code byte; tokens that start closer than this to the end are copied exactly.
+// code byte; tokens that start closer than this to the end are decoded from a
+// copy of the block's tail.
 const i32 literal_reach = short_literal_header + (short_literal_max + copy_step - 1) / copy_step * copy_step;
 
 void xor_words(u8* data, i32 length, u32 key) {
@@ -89,18 +90,12 @@ inline void fill_in_steps(u8* destination, u8 value, i32 n) {
     for (i32 i = 0; i < n; i += 4) memcpy(destination + i, &word, 4);
 }
 
-// One token of a block already found sound. Short literals are copied in
-// steps unless the token lies so near the block's end that a step would read
-// past it.
-template <bool near_end>
+// One token of a block already found sound. A short literal is copied in
+// steps, which may read up to literal_reach bytes from the token's start.
 inline void decode_token(const u8*& in, u8*& out) {
     u32 code = *in;
     if (is_short_literal(code)) {
-        if (near_end) {
-            memcpy(out, in + 1, code);
-        } else {
-            copy_in_steps(out, in + 1, static_cast<i32>(code));
-        }
+        copy_in_steps(out, in + 1, static_cast<i32>(code));
         out += code;
         in += code + 1;
     } else if (is_match(code)) {
@@ -197,8 +192,15 @@ bool decode_block(u8** data, i32* length) {
         const u8* ip = in + block_magic_size;
         const u8* far_end = in + (end > literal_reach ? end - literal_reach : 0);
         u8* op = block;
-        while (ip < far_end) decode_token<false>(ip, op);
-        while (ip < in + end) decode_token<true>(ip, op);
+        while (ip < far_end) decode_token(ip, op);
+        // The tokens that start closer than literal_reach to the end are
+        // decoded from a copy with room behind it, so that the same walk
+        // serves them without reading past the block.
+        u8 tail[2 * literal_reach] = {};
+        i32 left = static_cast<i32>(in + end - ip);
+        memcpy(tail, ip, static_cast<size_t>(left));
+        const u8* tp = tail;
+        while (tp < tail + left) decode_token(tp, op);
     }
     *data = block;
     *length = decoded;

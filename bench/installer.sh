@@ -81,7 +81,7 @@ date = 2024-06-01 12:00:00
 [[file]]
 source = "$corpus"
 TOML
-nsi() {  # compressor
+nsi() {  # directive name [source folder]
     cat <<NSI
 Unicode true
 $1
@@ -92,7 +92,7 @@ RequestExecutionLevel admin
 SilentInstall silent
 Section
   SetOutPath "\$INSTDIR"
-  File /r "$corpus/*"
+  File /r "${3:-$corpus}/*"
   WriteUninstaller "\$INSTDIR\\uninst.exe"
   WriteRegStr HKLM "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Bench Product" "UninstallString" "\$INSTDIR\\uninst.exe"
 SectionEnd
@@ -135,23 +135,27 @@ for c in zlib lzma solid-lzma; do
     timed "nsis-$c" makensis -V1 "$out/nsis-$c.nsi"
     size[nsis-$c]=$(stat -c %s "$out/nsis-$c.exe")
 done
+# NSIS's installer of the one small file, for what its every installation costs.
+nsi "SetCompressor zlib" empty "$out/empty" > "$out/nsis-empty.nsi"
+makensis -V1 "$out/nsis-empty.nsi" > "$out/nsis-empty.log" 2>&1 || { cat "$out/nsis-empty.log"; exit 1; }
+size[nsis-empty]=$(stat -c %s "$out/nsis-empty.exe")
 
 # The runs under Wine: each installer in a prefix of its own.
 template=$root/build/wine/template
 "$root/tools/wine-sandbox" template "$template" > /dev/null
 export SEA_WINE_ARCH=$arch
-declare -A install_cold install_warm remove_cold remove_warm memory
+declare -A install_cold install_warm remove_cold remove_warm memory cpu_warm
 peer_runs=yes
 if [ "$arch" = win64 ]; then peer_runs=no; fi
 
 # Seconds of one program in a prefix, from its start to its end, and its peak
-# memory (kB) in $out/rss. The prefix's server is kept running (serve), so
+# memory (kB) and processor seconds (user and system) in $out/rss. The prefix's server is kept running (serve), so
 # neither its start nor the seconds it lingers after the last program count.
 run_timed() {  # prefix program args...
     local start end
     start=$(date +%s.%N)
     # A run that asks something would wait for ever: ten minutes is a failure.
-    /usr/bin/time -f %M -o "$out/rss" timeout 600 "$root/tools/wine-sandbox" run "$@" > /dev/null 2>&1 || true
+    /usr/bin/time -f "%M %U %S" -o "$out/rss" timeout 600 "$root/tools/wine-sandbox" run "$@" > /dev/null 2>&1 || true
     end=$(date +%s.%N)
     awk -v a="$start" -v b="$end" 'BEGIN{printf "%.3f", b-a}'
 }
@@ -181,45 +185,57 @@ if [ "$arch" = win64 ]; then compiler=x86_64-w64-mingw32-g++; else compiler=i686
 "$compiler" -Os -mwindows -o "$baseline_prefix/drive_c/tools/bare.exe" "$root/bench/bare_window.cpp"
 baseline_cold=$(run_timed "$baseline_prefix" 'C:\tools\bare.exe')
 baseline_warm=$(run_timed "$baseline_prefix" 'C:\tools\bare.exe')
-baseline_kb=$(tail -n 1 "$out/rss")
+baseline_cpu=$(tail -n 1 "$out/rss" | awk '{printf "%.2f", $2 + $3}')
+baseline_kb=$(tail -n 1 "$out/rss" | cut -d' ' -f1)
 "$root/tools/wine-sandbox" remove "$baseline_prefix"
 
-for name in sea-empty sea-stored sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma; do
-    case $name in
+arguments_of() {  # name: the silent installation's and uninstallation's command lines
+    case $1 in
         sea-*) install_args=(/a) ; uninstall=('C:\Bench\Uninstall.EXE' /u:Bench /a) ;;
         nsis-*) install_args=(/S) ; uninstall=('C:\Bench\uninst.exe' /S '_?=C:\Bench') ;;
     esac
-    if [ "$peer_runs" = no ] && [[ $name == nsis-* ]]; then continue; fi
-    cold_i=() warm_i=() cold_r=() warm_r=() rss=()
-    for ((r = 0; r < runs; r++)); do
+}
+# The runs go round the installers, so that a slow spell of the disk falls on
+# all of them alike rather than on one.
+names="sea-empty nsis-empty sea-stored sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma"
+declare -A cold_i warm_i cold_r warm_r rss cpu
+for ((r = 0; r < runs; r++)); do
+    for name in $names; do
+        arguments_of "$name"
+        if [ "$peer_runs" = no ] && [[ $name == nsis-* ]]; then continue; fi
         "$root/tools/wine-sandbox" clone "$template" "$prefix"
         "$root/tools/wine-sandbox" serve "$prefix"
         mkdir -p "$prefix/drive_c/dl"
         cp "$out/$name.exe" "$prefix/drive_c/dl/setup.exe"
         # Cold: a fresh prefix, its server just started.
-        cold_i+=("$(run_timed "$prefix" 'C:\dl\setup.exe' "${install_args[@]}")")
-        rss+=("$(tail -n 1 "$out/rss")")
+        cold_i[$name]+=" $(run_timed "$prefix" 'C:\dl\setup.exe' "${install_args[@]}")"
+        rss[$name]+=" $(tail -n 1 "$out/rss" | cut -d' ' -f1)"
         # sed reads the whole list: head would end the pipe early, and the
         # sort that it cut off would end this script under pipefail.
         first=$(cd "$corpus" && find . -type f | sort | sed -n 1p)
-        if [ "$name" = sea-empty ]; then first=readme.txt; fi
+        if [[ $name == *-empty ]]; then first=readme.txt; fi
         [ -e "$prefix/drive_c/Bench/$first" ] || echo "warning: $name did not install"
-        cold_r+=("$(run_timed "$prefix" "${uninstall[@]}")")
+        cold_r[$name]+=" $(run_timed "$prefix" "${uninstall[@]}")"
         batch_done "$prefix"
         # Warm: the same prefix again, its files in the page cache.
-        warm_i+=("$(run_timed "$prefix" 'C:\dl\setup.exe' "${install_args[@]}")")
-        warm_r+=("$(run_timed "$prefix" "${uninstall[@]}")")
+        warm_i[$name]+=" $(run_timed "$prefix" 'C:\dl\setup.exe' "${install_args[@]}")"
+        cpu[$name]+=" $(tail -n 1 "$out/rss" | awk '{printf "%.2f", $2 + $3}')"
+        warm_r[$name]+=" $(run_timed "$prefix" "${uninstall[@]}")"
         batch_done "$prefix"
         [ ! -e "$prefix/drive_c/Bench/$first" ] || echo "warning: $name left files behind"
         "$root/tools/wine-sandbox" remove "$prefix"
     done
-    install_cold[$name]=$(net "$(echo "${cold_i[@]}" | median)" "$baseline_cold")
-    install_warm[$name]=$(net "$(echo "${warm_i[@]}" | median)" "$baseline_warm")
+done
+for name in $names; do
+    if [ "$peer_runs" = no ] && [[ $name == nsis-* ]]; then continue; fi
+    install_cold[$name]=$(net "$(echo ${cold_i[$name]} | median)" "$baseline_cold")
+    install_warm[$name]=$(net "$(echo ${warm_i[$name]} | median)" "$baseline_warm")
     # An uninstallation follows the installation in its prefix: Wine is up
     # by then, as for the bare program's second run.
-    remove_cold[$name]=$(net "$(echo "${cold_r[@]}" | median)" "$baseline_warm")
-    remove_warm[$name]=$(net "$(echo "${warm_r[@]}" | median)" "$baseline_warm")
-    memory[$name]=$(( $(echo "${rss[@]}" | median) - baseline_kb ))
+    remove_cold[$name]=$(net "$(echo ${cold_r[$name]} | median)" "$baseline_warm")
+    remove_warm[$name]=$(net "$(echo ${warm_r[$name]} | median)" "$baseline_warm")
+    memory[$name]=$(( $(echo ${rss[$name]} | median) - baseline_kb ))
+    cpu_warm[$name]=$(net "$(echo ${cpu[$name]} | median)" "$baseline_cpu")
 done
 
 # The files' share split further: one more warm installation of the stored
@@ -246,34 +262,84 @@ if command -v strace > /dev/null; then
         /utimensat/ && $NF ~ /^<[0-9.]+>$/ { stamp += substr($NF, 2) + 0 }
         END { printf "%d %.3f %.3f\n", flushes, flush, stamp }' "$out/trace")
 fi
+# Round trips to Wine's server: every call that opens or closes a handle,
+# sends a window message or asks for one is a request to the server process
+# and a wait for its answer. Counted in one more warm installation of the
+# stored payload and of NSIS zlib, each with a server of its own that traces
+# the requests, per file of the corpus and by kind, for the installer's own
+# thread (the one that creates the first file in C:\Bench).
+declare -A requests
+server_requests() {  # name
+    local name=$1
+    arguments_of "$name"
+    "$root/tools/wine-sandbox" clone "$template" "$prefix"
+    "$root/tools/wine-sandbox" serve "$prefix"
+    mkdir -p "$prefix/drive_c/dl"
+    cp "$out/$name.exe" "$prefix/drive_c/dl/setup.exe"
+    run_timed "$prefix" 'C:\dl\setup.exe' "${install_args[@]}" > /dev/null
+    run_timed "$prefix" "${uninstall[@]}" > /dev/null
+    batch_done "$prefix"
+    "$root/tools/wine-sandbox" kill "$prefix"
+    # The run starts the server, which writes its trace where the run does.
+    SEA_WINEDEBUG=+server "$root/tools/wine-sandbox" run "$prefix" 'C:\dl\setup.exe' "${install_args[@]}" \
+        > /dev/null 2> "$out/requests-$name" || true
+    "$root/tools/wine-sandbox" remove "$prefix"
+    requests[$name]=$(awk -v files="$files" '
+        # Requests are "tid: name( ... )"; the answers "tid: name() = ...".
+        !thread && /create_file\(.*Bench\\\\/ { thread = substr($0, 1, 4) }
+        { lines[NR] = $0 }
+        END {
+            for (i = 1; i <= NR; i++) {
+                if (substr(lines[i], 1, 4) != thread || lines[i] ~ /\(\) = / || lines[i] !~ /^....: [a-z_]+\(/) continue
+                split(substr(lines[i], 7), words, "(")
+                count[words[1]]++
+                total++
+            }
+            printf "%.1f per file:", total / files
+            # The kinds of at least one request in two files, most first.
+            for (;;) {
+                best = ""
+                for (kind in count) if (best == "" || count[kind] > count[best]) best = kind
+                if (best == "" || count[best] / files < 0.5) break
+                printf " %s %.1f", best, count[best] / files
+                delete count[best]
+            }
+        }' "$out/requests-$name")
+}
+if [ "$peer_runs" = yes ]; then
+    server_requests sea-stored
+    server_requests nsis-zlib
+fi
 size[sea-empty]=$(stat -c %s "$out/sea-empty.exe")
 stub_bytes=$(stat -c %s "$stub")
 
 ratio() {  # ours peer
     if [ -z "${2:-}" ] || [ -z "${1:-}" ]; then echo "-"; else awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2fx", a/b}'; fi
 }
-printf '\nCorpus: %s (%d files, %.1f MB); %d runs each, medians; ratios against NSIS zlib of this run.\n' \
+printf '\nCorpus: %s (%d files, %.1f MB); %d runs each, taken in turns, medians; ratios against NSIS zlib of this run.\n' \
     "$corpus" "$files" "$(awk -v b="$bytes" 'BEGIN{print b/1e6}')" "$runs"
 printf 'Wine: %s prefix. Seconds and peak memory are over a bare Wine program run the same way\n' "$arch"
-printf '(%s s cold, %s s warm, %d kB): what the installer itself costs.\n' "$baseline_cold" "$baseline_warm" "$baseline_kb"
+printf '(%s s cold, %s s warm, %d kB, %s s of processor): what the installer itself costs.\n' "$baseline_cold" \
+    "$baseline_warm" "$baseline_kb" "$baseline_cpu"
+printf 'cpu warm: processor seconds (user and system) of the warm installation, which the disk does not sway.\n' 
 if [ "$peer_runs" = no ]; then
     printf 'NSIS installers are 32-bit programs and this machine runs no 32-bit code: their runs are not measured,\n'
     printf 'so the run columns show our own figures only (x86-64 build of the stub).\n'
 fi
-printf '\n%-16s %10s %8s %10s %8s %9s %9s %9s %9s %10s\n' installer size ratio "build s" ratio \
-    "inst cold" "inst warm" "rm cold" "rm warm" "memory kB"
-for name in sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma sea-stored sea-empty; do
-    printf '%-16s %10d %8s %10s %8s %9s %9s %9s %9s %10s\n' "$name" "${size[$name]}" \
+printf '\n%-16s %10s %8s %10s %8s %9s %9s %9s %9s %9s %10s\n' installer size ratio "build s" ratio \
+    "inst cold" "inst warm" "cpu warm" "rm cold" "rm warm" "memory kB"
+for name in sea-fast sea-best nsis-zlib nsis-lzma nsis-solid-lzma sea-stored sea-empty nsis-empty; do
+    printf '%-16s %10d %8s %10s %8s %9s %9s %9s %9s %9s %10s\n' "$name" "${size[$name]}" \
         "$(ratio "${size[$name]}" "${size[nsis-zlib]}")" "${build_seconds[$name]:--}" \
         "$(ratio "${build_seconds[$name]:-}" "${build_seconds[nsis-zlib]}")" \
-        "${install_cold[$name]:--}" "${install_warm[$name]:--}" "${remove_cold[$name]:--}" \
+        "${install_cold[$name]:--}" "${install_warm[$name]:--}" "${cpu_warm[$name]:--}" "${remove_cold[$name]:--}" \
         "${remove_warm[$name]:--}" "${memory[$name]:--}"
 done
 # Where an installation's time goes, from the rows above (warm runs).
 part() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.3f", a-b}'; }
 printf '\nWhere the time goes (warm, seconds; sea-stored carries the same payload uncompressed, sea-empty one\n'
-printf 'small file): what every installation costs (windows, registry, shortcuts, log, the uninstaller) %s;\n' \
-    "${install_warm[sea-empty]}"
+printf 'small file): what every installation costs (windows, registry, shortcuts, log, the uninstaller) %s%s;\n' \
+    "${install_warm[sea-empty]}" "${install_warm[nsis-empty]:+ (NSIS ${install_warm[nsis-empty]})}"
 printf 'reading and writing the files with their dates %s; decoding %s (sea-best) and %s (sea-fast).\n' \
     "$(part "${install_warm[sea-stored]}" "${install_warm[sea-empty]}")" \
     "$(part "${install_warm[sea-best]}" "${install_warm[sea-stored]}")" \
@@ -284,6 +350,14 @@ if [ -n "$traced_flush" ]; then
 fi
 printf 'Uninstallation: every one %s, removing the files %s.\n' "${remove_warm[sea-empty]}" \
     "$(part "${remove_warm[sea-best]}" "${remove_warm[sea-empty]}")"
+if [ -n "${requests[sea-stored]:-}" ]; then
+    printf '\nRequests to the Wine server (each a round trip to another process), traced in one more warm installation:\n'
+    printf '  sea-stored %s\n  nsis-zlib  %s\n' "${requests[sea-stored]}" "${requests[nsis-zlib]}"
+    printf 'Per file, the installation looks for the file'"'"'s folder by making it the current directory and back\n'
+    printf '(create_file twice), writes the file, reopens it to flush it and stamp its date, and shows its name and\n'
+    printf 'the bar, pumping window messages (get_message, send_message, set_window_text): the steps that the\n'
+    printf 'installer'"'"'s design fixes for every file. NSIS opens each file once and updates no window when silent.\n'
+fi
 printf '\nMemory that grows with the payload: peak over that of the installer of one small file\n'
 printf '(%s kB over the bare program: its DLLs, windows and code), against 1.1 x (compressed + decoded payload).\n' \
     "${memory[sea-empty]}"
@@ -297,9 +371,13 @@ for name in sea-fast sea-best; do
         "$([ "$grown" -le "$limit" ] && echo met || echo "NOT met")"
 done
 if [ "$peer_runs" = yes ]; then
-    printf '\nRuns against NSIS zlib: install cold %s, warm %s; uninstall cold %s, warm %s (sea-best).\n' \
-        "$(ratio "${install_cold[sea-best]}" "${install_cold[nsis-zlib]}")" \
-        "$(ratio "${install_warm[sea-best]}" "${install_warm[nsis-zlib]}")" \
-        "$(ratio "${remove_cold[sea-best]}" "${remove_cold[nsis-zlib]}")" \
-        "$(ratio "${remove_warm[sea-best]}" "${remove_warm[nsis-zlib]}")"
+    printf '\nRuns against NSIS zlib (target at most 0.90x):\n'
+    for name in sea-best sea-fast; do
+        printf '%-10s install cold %s, warm %s (processor %s); uninstall cold %s, warm %s\n' "$name" \
+            "$(ratio "${install_cold[$name]}" "${install_cold[nsis-zlib]}")" \
+            "$(ratio "${install_warm[$name]}" "${install_warm[nsis-zlib]}")" \
+            "$(ratio "${cpu_warm[$name]}" "${cpu_warm[nsis-zlib]}")" \
+            "$(ratio "${remove_cold[$name]}" "${remove_cold[nsis-zlib]}")" \
+            "$(ratio "${remove_warm[$name]}" "${remove_warm[nsis-zlib]}")"
+    done
 fi
