@@ -153,6 +153,9 @@ if [ "$arch" = win64 ]; then peer_runs=no; fi
 # neither its start nor the seconds it lingers after the last program count.
 run_timed() {  # prefix program args...
     local start end
+    # What earlier runs left to be written goes to the disk first: NSIS
+    # flushes nothing, and its writes would otherwise land on the next run.
+    sync
     start=$(date +%s.%N)
     # A run that asks something would wait for ever: ten minutes is a failure.
     /usr/bin/time -f "%M %U %S" -o "$out/rss" timeout 600 "$root/tools/wine-sandbox" run "$@" > /dev/null 2>&1 || true
@@ -178,16 +181,25 @@ net() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.3f", a-b}'; }
 
 prefix=$out/prefix
 baseline_prefix=$out/baseline
-"$root/tools/wine-sandbox" clone "$template" "$baseline_prefix"
-"$root/tools/wine-sandbox" serve "$baseline_prefix"
-mkdir -p "$baseline_prefix/drive_c/tools"
+mkdir -p "$out/tools"
 if [ "$arch" = win64 ]; then compiler=x86_64-w64-mingw32-g++; else compiler=i686-w64-mingw32-g++; fi
-"$compiler" -Os -mwindows -o "$baseline_prefix/drive_c/tools/bare.exe" "$root/bench/bare_window.cpp"
-baseline_cold=$(run_timed "$baseline_prefix" 'C:\tools\bare.exe')
-baseline_warm=$(run_timed "$baseline_prefix" 'C:\tools\bare.exe')
-baseline_cpu=$(tail -n 1 "$out/rss" | awk '{printf "%.2f", $2 + $3}')
-baseline_kb=$(tail -n 1 "$out/rss" | cut -d' ' -f1)
-"$root/tools/wine-sandbox" remove "$baseline_prefix"
+"$compiler" -Os -mwindows -o "$out/tools/bare.exe" "$root/bench/bare_window.cpp"
+bare_cold="" bare_warm="" bare_cpu="" bare_kb=""
+for ((r = 0; r < runs; r++)); do
+    "$root/tools/wine-sandbox" clone "$template" "$baseline_prefix"
+    "$root/tools/wine-sandbox" serve "$baseline_prefix"
+    mkdir -p "$baseline_prefix/drive_c/tools"
+    cp "$out/tools/bare.exe" "$baseline_prefix/drive_c/tools/"
+    bare_cold+=" $(run_timed "$baseline_prefix" 'C:\tools\bare.exe')"
+    bare_warm+=" $(run_timed "$baseline_prefix" 'C:\tools\bare.exe')"
+    bare_cpu+=" $(tail -n 1 "$out/rss" | awk '{printf "%.2f", $2 + $3}')"
+    bare_kb+=" $(tail -n 1 "$out/rss" | cut -d' ' -f1)"
+    "$root/tools/wine-sandbox" remove "$baseline_prefix"
+done
+baseline_cold=$(echo $bare_cold | median)
+baseline_warm=$(echo $bare_warm | median)
+baseline_cpu=$(echo $bare_cpu | median)
+baseline_kb=$(echo $bare_kb | median)
 
 arguments_of() {  # name: the silent installation's and uninstallation's command lines
     case $1 in
