@@ -58,22 +58,11 @@ CORE_NORETURN void fail_truncated(i64 token_end, i32 end) {
 inline bool is_short_literal(u32 code) { return code - 1 < code_run - 1u; }
 inline bool is_match(u32 code) { return code > code_run; }
 
-#if UINTPTR_MAX > 0xffffffffu
 inline void copy_step_at(u8* destination, const u8* source) {
     u8 step[copy_step];
     memcpy(step, source, copy_step);
     memcpy(destination, step, copy_step);
 }
-#else
-// Without SSE registers, a 16-byte copy through a buffer becomes two string
-// moves, whose start-up costs more than the bytes: four words instead, all
-// read before any is written.
-inline void copy_step_at(u8* destination, const u8* source) {
-    u32 step[copy_step / 4];
-    for (i32 i = 0; i < copy_step / 4; ++i) memcpy(&step[i], source + 4 * i, 4);
-    for (i32 i = 0; i < copy_step / 4; ++i) memcpy(destination + 4 * i, &step[i], 4);
-}
-#endif
 
 // Two steps unconditionally, since most tokens are that short: the loop and
 // its mispredicted exit are left to the long ones.
@@ -86,8 +75,9 @@ inline void copy_in_steps(u8* destination, const u8* source, i32 n) {
 }
 
 inline void fill_in_steps(u8* destination, u8 value, i32 n) {
-    u32 word = 0x01010101u * value;
-    for (i32 i = 0; i < n; i += 4) memcpy(destination + i, &word, 4);
+    u8 step[copy_step];
+    memset(step, value, copy_step);
+    for (i32 i = 0; i < n; i += copy_step) memcpy(destination + i, step, copy_step);
 }
 
 // One token of a block already found sound. A short literal is copied in
@@ -114,6 +104,13 @@ inline void decode_token(const u8*& in, u8*& out) {
         out += n;
         in += 3 + n;
     }
+}
+
+// The tokens up to stop, in one loop that both parts of a block share. Kept
+// out of line, so that the token's code is compiled once, inside the loop,
+// rather than called for every token.
+__attribute__((noinline)) void decode_tokens(const u8*& in, const u8* stop, u8*& out) {
+    while (in < stop) decode_token(in, out);
 }
 
 }  // namespace
@@ -192,7 +189,7 @@ bool decode_block(u8** data, i32* length) {
         const u8* ip = in + block_magic_size;
         const u8* far_end = in + (end > literal_reach ? end - literal_reach : 0);
         u8* op = block;
-        while (ip < far_end) decode_token(ip, op);
+        decode_tokens(ip, far_end, op);
         // The tokens that start closer than literal_reach to the end are
         // decoded from a copy with room behind it, so that the same walk
         // serves them without reading past the block.
@@ -200,7 +197,7 @@ bool decode_block(u8** data, i32* length) {
         i32 left = static_cast<i32>(in + end - ip);
         memcpy(tail, ip, static_cast<size_t>(left));
         const u8* tp = tail;
-        while (tp < tail + left) decode_token(tp, op);
+        decode_tokens(tp, tail + left, op);
     }
     *data = block;
     *length = decoded;

@@ -149,8 +149,9 @@ peer_runs=yes
 if [ "$arch" = win64 ]; then peer_runs=no; fi
 
 # Seconds of one program in a prefix, from its start to its end, and its peak
-# memory (kB) and processor seconds (user and system) in $out/rss. The prefix's server is kept running (serve), so
-# neither its start nor the seconds it lingers after the last program count.
+# memory (kB) and processor seconds (user and system) in $out/rss. The
+# prefix's server is kept running (serve), so neither its start nor the
+# seconds it lingers after the last program count.
 run_timed() {  # prefix program args...
     local start end
     # What earlier runs left to be written goes to the disk first: NSIS
@@ -254,15 +255,21 @@ done
 # payload under strace, for what its flushes (each file is flushed before its
 # date is stamped) and the stamps themselves take in the kernel. strace slows
 # the program, not the disk, so these are read as shares, not as its time.
-traced_flush="" traced_stamp="" traced_files=0
-if command -v strace > /dev/null; then
+# A fresh prefix in which the installer has run and been uninstalled once,
+# for one more warm installation that is traced.
+warm_prefix() {  # name
+    arguments_of "$1"
     "$root/tools/wine-sandbox" clone "$template" "$prefix"
     "$root/tools/wine-sandbox" serve "$prefix"
     mkdir -p "$prefix/drive_c/dl"
-    cp "$out/sea-stored.exe" "$prefix/drive_c/dl/setup.exe"
-    run_timed "$prefix" 'C:\dl\setup.exe' /a > /dev/null
-    run_timed "$prefix" 'C:\Bench\Uninstall.EXE' /u:Bench /a > /dev/null
+    cp "$out/$1.exe" "$prefix/drive_c/dl/setup.exe"
+    run_timed "$prefix" 'C:\dl\setup.exe' "${install_args[@]}" > /dev/null
+    run_timed "$prefix" "${uninstall[@]}" > /dev/null
     batch_done "$prefix"
+}
+traced_flush="" traced_stamp="" traced_files=0
+if command -v strace > /dev/null; then
+    warm_prefix sea-stored
     strace -f -qq -T -e trace=fsync,utimensat -o "$out/trace" \
         "$root/tools/wine-sandbox" run "$prefix" 'C:\dl\setup.exe' /a > /dev/null 2>&1 || true
     "$root/tools/wine-sandbox" remove "$prefix"
@@ -283,14 +290,7 @@ fi
 declare -A requests
 server_requests() {  # name
     local name=$1
-    arguments_of "$name"
-    "$root/tools/wine-sandbox" clone "$template" "$prefix"
-    "$root/tools/wine-sandbox" serve "$prefix"
-    mkdir -p "$prefix/drive_c/dl"
-    cp "$out/$name.exe" "$prefix/drive_c/dl/setup.exe"
-    run_timed "$prefix" 'C:\dl\setup.exe' "${install_args[@]}" > /dev/null
-    run_timed "$prefix" "${uninstall[@]}" > /dev/null
-    batch_done "$prefix"
+    warm_prefix "$name"
     "$root/tools/wine-sandbox" kill "$prefix"
     # The run starts the server, which writes its trace where the run does.
     SEA_WINEDEBUG=+server "$root/tools/wine-sandbox" run "$prefix" 'C:\dl\setup.exe' "${install_args[@]}" \
@@ -333,7 +333,7 @@ printf '\nCorpus: %s (%d files, %.1f MB); %d runs each, taken in turns, medians;
 printf 'Wine: %s prefix. Seconds and peak memory are over a bare Wine program run the same way\n' "$arch"
 printf '(%s s cold, %s s warm, %d kB, %s s of processor): what the installer itself costs.\n' "$baseline_cold" \
     "$baseline_warm" "$baseline_kb" "$baseline_cpu"
-printf 'cpu warm: processor seconds (user and system) of the warm installation, which the disk does not sway.\n' 
+printf 'cpu warm: processor seconds (user and system) of the warm installation, which the disk does not sway.\n'
 if [ "$peer_runs" = no ]; then
     printf 'NSIS installers are 32-bit programs and this machine runs no 32-bit code: their runs are not measured,\n'
     printf 'so the run columns show our own figures only (x86-64 build of the stub).\n'
