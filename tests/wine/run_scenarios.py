@@ -406,6 +406,12 @@ def main():
 
     # The installer's own size, which its uninstaller copy shows.
     STUB_VALUES["STUB_SIZE"] = str(os.path.getsize(args.stub))
+    # The demo's programs, whose sizes are those of the stub's tree (i686 or
+    # x86-64).
+    for program in ("hello", "clock"):
+        path = os.path.join(os.path.dirname(os.path.dirname(args.stub)), "examples", "demo", program + ".exe")
+        if os.path.exists(path):
+            STUB_VALUES[program.upper() + "_SIZE"] = str(os.path.getsize(path))
     # And that of the fault-test stub beside it, which NAME-faults carry.
     faults_stub = os.path.join(os.path.dirname(args.stub), "sea-stub-faults.exe")
     if os.path.exists(faults_stub):
